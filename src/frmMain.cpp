@@ -1,0 +1,288 @@
+#include "frmMain.h"
+
+#include "Conversions.h"
+#include "LayoutFile.h"
+#include "modDesktopViewMode.h"
+#include "modIni.h"
+#include "modNames.h"
+#include "modPindrel.h"
+
+#include <exception>
+
+namespace pindrel {
+
+namespace {
+
+const char* const kViewModeNames[] = {"Icon", "List", "Report", "Small Icon"};
+
+constexpr std::int16_t kKeyEscape = 27;
+
+// Where the desktop list view is looked for, for messages about a missing one.
+const char* const kDesktopWindows = "desktop window Progman > SHELLDLL_DefView > SysListView32";
+
+} // namespace
+
+frmMain::frmMain(WindowsApi& api, Runtime& runtime, Controls& controls)
+    : api_(api), runtime_(runtime), controls_(controls) {}
+
+std::string frmMain::ProfileKey() {
+    return modNames::ProfileKey(api_);
+}
+
+std::string frmMain::SettingsFilePath() {
+    return modIni::SettingsFilePath(runtime_);
+}
+
+// ---- start-up ----------------------------------------------------------------------------------
+
+void frmMain::Form_Load() {
+    // Every step runs whatever happened to the step before it; a failing step is dropped.
+    auto step = [](auto&& action) {
+        try {
+            action();
+        } catch (const std::exception&) {
+            // Dropped.
+        }
+    };
+    // The save and the restore are such steps too, but how they ended becomes the exit status.
+    auto silentRun = [this](auto&& action) {
+        try {
+            action();
+        } catch (const Failure& failure) {
+            exitStatus_ = failure.number() == errors::kObjectRequired ? ExitStatus::NoDesktop
+                                                                      : ExitStatus::WriteFailed;
+        } catch (const std::exception&) {
+            exitStatus_ = ExitStatus::WriteFailed;
+        }
+    };
+
+    std::string command;
+    step([&] { command = Trim(LCase(runtime_.Command())); });
+    for (const char* name : kViewModeNames) {
+        step([&] { controls_.ComboAddItem(name); });
+    }
+    std::string storedView;
+    step([&] {
+        storedView = modIni::ReadIniString(api_, ProfileKey(), "IconType", SettingsFilePath());
+    });
+    // A stored text that no entry has leaves the list without a selection.
+    step([&] { controls_.ComboSelectText(storedView); });
+
+    if (command == "-s") {
+        silentRun([&] { cmdSave_Click(); });
+        step([&] { controls_.CloseWindow(); });
+    } else if (command == "-r") {
+        silentRun([&] { cmdLoad_Click(); });
+        step([&] { controls_.CloseWindow(); });
+    } else {
+        step([&] { LoadSettingsIntoFields(); });
+    }
+}
+
+void frmMain::LoadSettingsIntoFields() {
+    const std::string path = SettingsFilePath();
+    const std::string key = ProfileKey();
+    controls_.SetText(TextBox::StartX, LongToText(ReadSettingLong("StartX", key, path, 0)));
+    controls_.SetText(TextBox::StartY, LongToText(ReadSettingLong("StartY", key, path, 0)));
+    controls_.SetText(TextBox::DeltaX, LongToText(ReadSettingLong("DeltaX", key, path, 0)));
+    controls_.SetText(TextBox::DeltaY, LongToText(ReadSettingLong("DeltaY", key, path, 20)));
+}
+
+void frmMain::Form_KeyUp(std::int16_t keyCode, std::int16_t /*shift*/) {
+    if (keyCode == kKeyEscape) {
+        controls_.CloseWindow();
+    }
+}
+
+// ---- save --------------------------------------------------------------------------------------
+
+void frmMain::cmdSave_Click() {
+    controls_.SetEnabled(Button::Save, false);
+    const std::int32_t captured = modPindrel::CapturePositions(api_, state_);
+
+    const Hwnd listView = modPindrel::FindDesktopListView(api_);
+    if (listView == Hwnd{0}) {
+        // Nothing to save: the layout file is left as it is.
+        throw Failure(errors::kObjectRequired, "The desktop icons could not be found",
+                      kDesktopWindows);
+    }
+    // An item added after the capture has no position: the file stops at the last item the
+    // capture saw.
+    std::int32_t count = modPindrel::GetItemCount(api_, listView);
+    if (count > captured) {
+        count = captured;
+    }
+
+    const std::string user = modNames::GetUserNameString(api_);
+    const std::string computer = modNames::GetComputerNameString(api_);
+    const std::string path = LayoutFilePath(runtime_, user, computer);
+
+    // The new layout goes to a temporary file beside the old one, which it replaces only when it
+    // is complete: a save that fails half-way leaves the old layout as it was.
+    const std::string temporary = path + ".tmp";
+    int file = 0;
+    try {
+        file = runtime_.OpenForOutput(temporary);
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::string name = modPindrel::GetItemText(api_, listView, i);
+            const Point& p = state_.positions[static_cast<std::size_t>(i)];
+            runtime_.WriteLine(file, FormatLayoutLine(p.x, p.y, name));
+        }
+        const int closing = file;
+        file = 0;
+        runtime_.CloseFile(closing);
+        runtime_.ReplaceFile(temporary, path);
+    } catch (const Failure& failure) {
+        if (file != 0) {
+            try {
+                runtime_.CloseFile(file);
+            } catch (const Failure&) {
+                // The write failure is the one to report.
+            }
+        }
+        runtime_.DeleteFileQuietly(temporary);
+        throw Failure(failure.number(),
+                      "The layout could not be saved (" + failure.description() + ")", path);
+    }
+    controls_.SetEnabled(Button::Save, true);
+}
+
+// ---- restore -----------------------------------------------------------------------------------
+
+void frmMain::ApplyViewMode() {
+    const std::string text = controls_.ComboItemText(controls_.ComboListIndex());
+    DWORD code = modDesktopViewMode::kViewSmallIcon;
+    if (text == "Icon") {
+        code = modDesktopViewMode::kViewIcon;
+    } else if (text == "List") {
+        code = modDesktopViewMode::kViewList;
+    } else if (text == "Report") {
+        code = modDesktopViewMode::kViewReport;
+    }
+    modDesktopViewMode::SetDesktopViewMode(api_, code);
+}
+
+void frmMain::cmdLoad_Click() {
+    controls_.SetEnabled(Button::Load, false);
+    ApplyViewMode();
+    const std::string key = ProfileKey();
+
+    // The defaults put the first unplaced item in the middle of the screen: whole twips divided
+    // by whole twips per pixel, then halved, each step rounded half to even.
+    auto halfScreen = [](float twips, float twipsPerPixel) {
+        const std::int32_t divisor = DoubleToLong(twipsPerPixel);
+        const std::int32_t pixels = divisor == 0 ? 0 : DoubleToLong(twips) / divisor;
+        return DoubleToLong(static_cast<double>(pixels) / 2.0);
+    };
+    const std::int32_t defaultX =
+        halfScreen(runtime_.ScreenWidthTwips(), runtime_.TwipsPerPixelX());
+    state_.startX = TextToLong(ReadSettingText("StartX", key, defaultX));
+    const std::int32_t defaultY =
+        halfScreen(runtime_.ScreenHeightTwips(), runtime_.TwipsPerPixelY());
+    state_.startY = TextToLong(ReadSettingText("StartY", key, defaultY));
+    state_.deltaX = TextToLong(ReadSettingText("DeltaX", key, 0));
+    state_.deltaY = TextToLong(ReadSettingText("DeltaY", key, 20));
+
+    const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api_, runtime_, state_);
+    controls_.SetEnabled(Button::Load, true);
+    if (!report.listViewFound) {
+        // Nothing was restored; say so rather than end as if all went well.
+        throw Failure(errors::kObjectRequired, "The desktop icons could not be found",
+                      kDesktopWindows);
+    }
+}
+
+// ---- settings ----------------------------------------------------------------------------------
+
+namespace {
+
+// A stored value counts when it is non-empty, numeric and within the 32-bit range.
+bool Usable(const std::string& text, std::int32_t& value) {
+    return !text.empty() && TryTextToLong(text, value);
+}
+
+} // namespace
+
+std::string frmMain::ReadSettingText(const std::string& key, const std::string& section,
+                                     std::int32_t defaultValue) {
+    const std::string path = SettingsFilePath();
+    std::int32_t value = 0;
+    if (Usable(modIni::ReadIniString(api_, key, section, path), value)) {
+        return LongToText(value);
+    }
+    if (Usable(modIni::ReadIniString(api_, key, "Default", path), value)) {
+        return LongToText(value);
+    }
+    return LongToText(defaultValue);
+}
+
+std::int32_t frmMain::ReadSettingLong(const std::string& key, const std::string& section,
+                                      const std::string& filePath, std::int32_t defaultValue) {
+    std::int32_t value = 0;
+    const std::string own = modIni::ReadIniString(api_, key, section, filePath);
+    if (!own.empty()) {
+        // Present under the profile key: it decides, numeric or not.
+        return TryTextToLong(own, value) ? value : defaultValue;
+    }
+    if (Usable(modIni::ReadIniString(api_, key, "Default", filePath), value)) {
+        return value;
+    }
+    return defaultValue;
+}
+
+void frmMain::StoreFields(const std::string& section) {
+    const std::string path = SettingsFilePath();
+    modIni::WriteIniString(api_, "StartX", section, controls_.GetText(TextBox::StartX), path);
+    modIni::WriteIniString(api_, "StartY", section, controls_.GetText(TextBox::StartY), path);
+    modIni::WriteIniString(api_, "DeltaX", section, controls_.GetText(TextBox::DeltaX), path);
+    modIni::WriteIniString(api_, "DeltaY", section, controls_.GetText(TextBox::DeltaY), path);
+}
+
+void frmMain::cmdSetDefault_Click() {
+    StoreFields("Default");
+}
+
+void frmMain::cmdSetUnique_Click() {
+    StoreFields(ProfileKey());
+}
+
+void frmMain::cmdSetIconType_Click() {
+    // The positions from before the switch go to the layout file first; the restore then switches
+    // the view and puts the icons back there.
+    cmdSave_Click();
+    const std::string key = ProfileKey();
+    const std::string view = controls_.ComboItemText(controls_.ComboListIndex());
+    modIni::WriteIniString(api_, key, "IconType", view, SettingsFilePath());
+    cmdLoad_Click();
+}
+
+// ---- the real window's click -------------------------------------------------------------------
+
+void frmMain::ButtonClicked(Button button) {
+    try {
+        switch (button) {
+        case Button::Save:
+            cmdSave_Click();
+            break;
+        case Button::Load:
+            cmdLoad_Click();
+            break;
+        case Button::SetIconType:
+            cmdSetIconType_Click();
+            break;
+        case Button::SetDefault:
+            cmdSetDefault_Click();
+            break;
+        case Button::SetUnique:
+            cmdSetUnique_Click();
+            break;
+        }
+    } catch (const std::exception& failure) {
+        // Tell the user what failed and carry on with the window usable again.
+        controls_.SetEnabled(Button::Save, true);
+        controls_.SetEnabled(Button::Load, true);
+        controls_.ShowError(failure.what());
+    }
+}
+
+} // namespace pindrel

@@ -1,0 +1,70 @@
+// The logic of the program's only window: its event procedures and private procedures.
+//
+// frmMain talks to Windows through WindowsApi, to the run-time through Runtime and to its own
+// controls through Controls, so the same logic runs in the real window and headless in tests.
+#pragma once
+
+#include "ProgramState.h"
+#include "platform/Controls.h"
+#include "platform/Runtime.h"
+#include "platform/WindowsApi.h"
+
+#include <cstdint>
+#include <string>
+
+namespace pindrel {
+
+// How a silent run ("-s" / "-r") ended, as the process's exit status.
+enum class ExitStatus : int {
+    Ok = 0,          // the save or the restore ran to its end (and every interactive run)
+    NoDesktop = 1,   // no desktop list view was found
+    WriteFailed = 2, // the layout file could not be written
+};
+
+class frmMain {
+  public:
+    frmMain(WindowsApi& api, Runtime& runtime, Controls& controls);
+
+    // ---- events --------------------------------------------------------------------------
+    // Runs before the window is first shown. Under "-s" / "-r" it saves or restores and closes
+    // the window; otherwise it fills the placement fields.
+    void Form_Load();
+    // A key release anywhere in the window (key preview). Escape (27) closes the window.
+    void Form_KeyUp(std::int16_t keyCode, std::int16_t shift);
+
+    // Button handlers; each is also called directly as an ordinary procedure. A failure that
+    // stops one is thrown to the caller as pindrel::Failure.
+    void cmdSave_Click();
+    void cmdLoad_Click();
+    void cmdSetIconType_Click();
+    void cmdSetDefault_Click();
+    void cmdSetUnique_Click();
+
+    // What the real window calls on a click: runs the button's handler and, when a failure leaves
+    // it, shows the failure to the user, enables the button again and carries on.
+    void ButtonClicked(Button button);
+
+    // The exit status of the run so far.
+    ExitStatus exitStatus() const { return exitStatus_; }
+    ProgramState& state() { return state_; }
+    const ProgramState& state() const { return state_; }
+
+  private:
+    std::string ReadSettingText(const std::string& key, const std::string& section,
+                                std::int32_t defaultValue);
+    std::int32_t ReadSettingLong(const std::string& key, const std::string& section,
+                                 const std::string& filePath, std::int32_t defaultValue);
+    void LoadSettingsIntoFields();
+    void ApplyViewMode();
+    std::string ProfileKey();
+    std::string SettingsFilePath();
+    void StoreFields(const std::string& section);
+
+    WindowsApi& api_;
+    Runtime& runtime_;
+    Controls& controls_;
+    ProgramState state_;
+    ExitStatus exitStatus_ = ExitStatus::Ok;
+};
+
+} // namespace pindrel

@@ -1,0 +1,362 @@
+#include "modPindrel.h"
+
+#include "Conversions.h"
+#include "LayoutFile.h"
+#include "Records.h"
+#include "modNames.h"
+
+#include <array>
+#include <cstring>
+#include <exception>
+
+namespace pindrel::modPindrel {
+
+namespace {
+
+// Runs one step of a procedure that continues on failure: a failing step is dropped and the
+// caller goes on with its next step.
+template <typename Step> void ContinueOnFailure(Step&& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+        // Dropped on purpose.
+    }
+}
+
+// A buffer that the list view's process can reach, on either transport: memory committed inside
+// that process (NT), or a view of a shared page-file mapping (other platforms). It is obtained in
+// the constructor and released by Release() or, failing that, by the destructor.
+class ReachableBuffer {
+  public:
+    ReachableBuffer(WindowsApi& api, bool nt, Pid processId, DWORD size)
+        : api_(api), nt_(nt), size_(size) {
+        address_ = nt_ ? AllocRemoteBuffer(api_, processId, size_, handle_)
+                       : MapSharedBuffer(api_, size_, handle_);
+    }
+    ReachableBuffer(const ReachableBuffer&) = delete;
+    ReachableBuffer& operator=(const ReachableBuffer&) = delete;
+    ~ReachableBuffer() { Release(); }
+
+    bool valid() const { return address_ != RemoteAddr{0}; }
+    RemoteAddr address() const { return address_; }
+
+    void Write(const void* data, DWORD size) {
+        if (nt_) {
+            api_.WriteProcessMemory(handle_, address_, data, size, nullptr);
+        } else {
+            api_.RtlMoveMemory(address_, data, size);
+        }
+    }
+
+    void Read(void* data, DWORD size) {
+        if (nt_) {
+            api_.ReadProcessMemory(handle_, address_, data, size, nullptr);
+        } else {
+            api_.RtlMoveMemory(data, address_, size);
+        }
+    }
+
+    // Releases what was obtained, and only that: no call is made with address or handle 0.
+    void Release() {
+        if (released_) {
+            return;
+        }
+        released_ = true;
+        if (nt_) {
+            if (address_ != RemoteAddr{0}) {
+                FreeRemoteBuffer(api_, handle_, address_, size_);
+            } else if (handle_ != Handle{0}) {
+                api_.CloseHandle(handle_);
+            }
+        } else {
+            if (address_ != RemoteAddr{0}) {
+                UnmapSharedBuffer(api_, handle_, address_);
+            } else if (handle_ != Handle{0}) {
+                api_.CloseHandle(handle_);
+            }
+        }
+    }
+
+  private:
+    WindowsApi& api_;
+    bool nt_;
+    DWORD size_;
+    Handle handle_{};
+    RemoteAddr address_{};
+    bool released_ = false;
+};
+
+constexpr DWORD kTextBufferBytes = 80;
+constexpr std::int32_t kTextMaxCharacters = 80;
+
+std::string WideToAnsi(WindowsApi& api, const std::u16string& wide) {
+    if (wide.empty()) {
+        return {};
+    }
+    const int count = static_cast<int>(wide.size());
+    const int needed = api.WideCharToMultiByte(win::CP_ACP, 0, wide.data(), count, nullptr, 0);
+    if (needed <= 0) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(needed), '\0');
+    const int written =
+        api.WideCharToMultiByte(win::CP_ACP, 0, wide.data(), count, text.data(), needed);
+    text.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return text;
+}
+
+std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid) {
+    ReachableBuffer record(api, true, pid, records::kLvItemSize);
+    ReachableBuffer text(api, true, pid, kTextBufferBytes);
+    std::array<std::uint8_t, kTextBufferBytes> local{};
+    if (record.valid() && text.valid()) {
+        records::LvItem item;
+        item.mask = win::LVIF_TEXT;
+        item.iItem = index;
+        item.pszText = raw(text.address());
+        // The request is wide, so the list view may write up to 80 UTF-16 units (160 bytes)
+        // behind pszText; the allocation is a whole page, which holds them.
+        item.cchTextMax = kTextMaxCharacters;
+        const auto bytes = records::EncodeLvItem(item);
+        record.Write(bytes.data(), records::kLvItemSize);
+        text.Write(local.data(), kTextBufferBytes);
+        api.SendMessageA(listView, win::LVM_GETITEMW, 0,
+                         static_cast<LPARAM>(raw(record.address())));
+        text.Read(local.data(), kTextBufferBytes);
+    }
+    record.Release();
+    text.Release();
+    // The 80 bytes read back are the first 40 UTF-16 code units; a longer text has no NUL among
+    // them and comes back as exactly those 40 units.
+    std::u16string wide(kTextBufferBytes / 2, u'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        wide[i] = static_cast<char16_t>(local[2 * i] | (local[2 * i + 1] << 8));
+    }
+    return WideToAnsi(api, TrimAtNul(wide));
+}
+
+std::string GetItemTextShared(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid) {
+    ReachableBuffer record(api, false, pid, records::kLvItemSize);
+    ReachableBuffer text(api, false, pid, kTextBufferBytes);
+    std::array<char, kTextBufferBytes> local{};
+    if (record.valid() && text.valid()) {
+        records::LvItem item;
+        item.pszText = raw(text.address());
+        item.cchTextMax = kTextMaxCharacters;
+        const auto bytes = records::EncodeLvItem(item);
+        record.Write(bytes.data(), records::kLvItemSize);
+        text.Write(local.data(), kTextBufferBytes);
+        api.SendMessageA(listView, win::LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
+                         static_cast<LPARAM>(raw(record.address())));
+        text.Read(local.data(), kTextBufferBytes);
+    }
+    record.Release();
+    text.Release();
+    return TrimAtNul(std::string(local.data(), local.size()));
+}
+
+} // namespace
+
+Hwnd FindDesktopListView(WindowsApi& api) {
+    const Hwnd progman = api.FindWindowA("Progman", nullptr);
+    const Hwnd view = api.FindWindowExA(progman, Hwnd{0}, "SHELLDLL_defVIEW", nullptr);
+    return api.FindWindowExA(view, Hwnd{0}, "SysListView32", nullptr);
+}
+
+bool IsWindowsNT(WindowsApi& api) {
+    OsVersionInfoA info;
+    info.dwOSVersionInfoSize = sizeof info;
+    return api.GetVersionExA(&info) != 0 && info.dwPlatformId == win::VER_PLATFORM_WIN32_NT;
+}
+
+RemoteAddr AllocRemoteBuffer(WindowsApi& api, Pid processId, DWORD size, Handle& process) {
+    process = api.OpenProcess(
+        win::PROCESS_VM_OPERATION | win::PROCESS_VM_READ | win::PROCESS_VM_WRITE, 0, processId);
+    return api.VirtualAllocEx(process, RemoteAddr{0}, size, win::MEM_COMMIT | win::MEM_RESERVE,
+                              win::PAGE_READWRITE);
+}
+
+void FreeRemoteBuffer(WindowsApi& api, Handle process, RemoteAddr address, DWORD /*size*/) {
+    // MEM_RELEASE frees the whole allocation and demands a size of 0.
+    api.VirtualFreeEx(process, address, 0, win::MEM_RELEASE);
+    api.CloseHandle(process);
+}
+
+RemoteAddr MapSharedBuffer(WindowsApi& api, DWORD size, Handle& mapping) {
+    mapping =
+        api.CreateFileMappingA(kInvalidHandleValue, nullptr, win::PAGE_READWRITE, 0, size, nullptr);
+    return api.MapViewOfFile(mapping, win::FILE_MAP_ALL_ACCESS, 0, 0, 0);
+}
+
+void UnmapSharedBuffer(WindowsApi& api, Handle mapping, RemoteAddr view) {
+    api.UnmapViewOfFile(view);
+    api.CloseHandle(mapping);
+}
+
+std::string TrimAtNul(const std::string& text) {
+    return text.substr(0, text.find('\0'));
+}
+
+std::u16string TrimAtNul(const std::u16string& text) {
+    return text.substr(0, text.find(u'\0'));
+}
+
+std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index) {
+    Pid pid{};
+    api.GetWindowThreadProcessId(listView, &pid);
+    return IsWindowsNT(api) ? GetItemTextForeign(api, listView, index, pid)
+                            : GetItemTextShared(api, listView, index, pid);
+}
+
+std::int32_t GetItemCount(WindowsApi& api, Hwnd listView) {
+    return static_cast<std::int32_t>(api.SendMessageA(listView, win::LVM_GETITEMCOUNT, 0, 0));
+}
+
+void ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
+                       std::vector<Point>& table) {
+    if (count <= 0 || table.size() < static_cast<std::size_t>(count)) {
+        return;
+    }
+    ReachableBuffer buffer(api, IsWindowsNT(api), processId, records::kPointSize);
+    if (buffer.valid()) {
+        // The buffer starts out as entry 0 and is not cleared between items.
+        auto bytes = records::EncodePoint(table[0]);
+        buffer.Write(bytes.data(), records::kPointSize);
+        for (std::int32_t i = 0; i < count; ++i) {
+            api.SendMessageA(listView, win::LVM_GETITEMPOSITION, static_cast<WPARAM>(i),
+                             static_cast<LPARAM>(raw(buffer.address())));
+            bytes = records::EncodePoint(table[static_cast<std::size_t>(i)]);
+            buffer.Read(bytes.data(), records::kPointSize);
+            table[static_cast<std::size_t>(i)] = records::DecodePoint(bytes.data());
+        }
+    }
+    buffer.Release();
+}
+
+void SetItemPosition(WindowsApi& api, Hwnd listView, std::int32_t index, std::int32_t x,
+                     std::int32_t y) {
+    // The position must pack as the 32-bit number x + 65536 * y.
+    const std::int64_t high = static_cast<std::int64_t>(y) * 65536;
+    const std::int64_t packed = high + x;
+    if (high < INT32_MIN || high > INT32_MAX || packed < INT32_MIN || packed > INT32_MAX) {
+        throw Failure(errors::kOverflow, "Overflow",
+                      "item " + std::to_string(index) + " at " + std::to_string(x) + "," +
+                          std::to_string(y));
+    }
+    const std::uint32_t lParam = (static_cast<std::uint32_t>(x) & 0xFFFFu) |
+                                 ((static_cast<std::uint32_t>(y) & 0xFFFFu) << 16);
+    api.SendMessageA(listView, win::LVM_SETITEMPOSITION, static_cast<WPARAM>(index),
+                     static_cast<LPARAM>(static_cast<std::int32_t>(lParam)));
+}
+
+bool IsAutoArrangeOn(WindowsApi& api, Hwnd listView) {
+    const auto style = static_cast<DWORD>(api.GetWindowLongA(listView, win::GWL_STYLE));
+    return (style & win::LVS_AUTOARRANGE) == win::LVS_AUTOARRANGE;
+}
+
+void ToggleAutoArrange(WindowsApi& api, Hwnd listView) {
+    const Hwnd shellView = api.GetParent(listView);
+    api.SendMessageA(shellView, win::WM_COMMAND, win::kShellAutoArrangeCommand, 0);
+}
+
+std::int32_t CapturePositions(WindowsApi& api, ProgramState& state) {
+    const Hwnd listView = FindDesktopListView(api);
+    if (listView == Hwnd{0}) {
+        return 0;
+    }
+    // Before the count: auto-arrange goes off even on an empty desktop.
+    if (IsAutoArrangeOn(api, listView)) {
+        state.autoArrangeFlag = true;
+        ToggleAutoArrange(api, listView);
+    }
+    Pid pid{};
+    api.GetWindowThreadProcessId(listView, &pid);
+    const std::int32_t count = GetItemCount(api, listView);
+    if (count <= 0) {
+        return 0;
+    }
+    state.positions.assign(static_cast<std::size_t>(count), Point{});
+    ReadItemPositions(api, listView, pid, count, state.positions);
+    return count;
+}
+
+RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state) {
+    RestoreReport report;
+    std::string path;
+    ContinueOnFailure([&] {
+        const std::string user = modNames::GetUserNameString(api);
+        const std::string computer = modNames::GetComputerNameString(api);
+        path = LayoutFilePath(runtime, user, computer);
+    });
+    Hwnd listView{};
+    ContinueOnFailure([&] { listView = FindDesktopListView(api); });
+    report.listViewFound = listView != Hwnd{0};
+
+    // A missing or unreadable file gives no lines: every item then takes a cursor position.
+    std::string fileText;
+    ContinueOnFailure([&] { fileText = runtime.ReadWholeFile(path); });
+    const std::vector<std::string_view> lines = SplitLines(fileText);
+
+    std::int32_t cursorX = state.startX;
+    std::int32_t cursorY = state.startY;
+    ContinueOnFailure([&] { CapturePositions(api, state); });
+
+    std::int32_t count = 0;
+    ContinueOnFailure([&] { count = GetItemCount(api, listView); });
+
+    // One forward pass over the lines for all items: the search for an item starts where the
+    // previous one stopped, so each line is parsed at most once per restore.
+    std::size_t lineIndex = 0;
+    for (std::int32_t k = 0; k < count; ++k) {
+        ++report.items;
+        std::string name;
+        ContinueOnFailure([&] { name = Trim(GetItemText(api, listView, k)); });
+
+        LayoutFields match;
+        bool found = false;
+        while (lineIndex < lines.size()) {
+            LayoutFields fields;
+            const bool candidate = ParseLayoutLine(lines[lineIndex], fields);
+            ++lineIndex;
+            ++report.linesParsed;
+            if (candidate && fields.name == name) {
+                match = fields;
+                found = true;
+                break;
+            }
+        }
+
+        if (found && !name.empty()) {
+            // A line whose position does not convert or does not pack leaves the item where it
+            // is, and the cursor where it is.
+            ContinueOnFailure([&] {
+                const std::int32_t x = TextToLong(match.x);
+                const std::int32_t y = TextToLong(match.y);
+                SetItemPosition(api, listView, k, x, y);
+                ++report.fromFile;
+            });
+        } else {
+            ContinueOnFailure([&] {
+                SetItemPosition(api, listView, k, cursorX, cursorY);
+                ++report.fromCursor;
+            });
+            // The cursor advances even when the move was refused; an addition that would leave
+            // the 32-bit range leaves that coordinate as it was.
+            const std::int64_t nextX = static_cast<std::int64_t>(cursorX) + state.deltaX;
+            const std::int64_t nextY = static_cast<std::int64_t>(cursorY) + state.deltaY;
+            if (nextX >= INT32_MIN && nextX <= INT32_MAX) {
+                cursorX = static_cast<std::int32_t>(nextX);
+            }
+            if (nextY >= INT32_MIN && nextY <= INT32_MAX) {
+                cursorY = static_cast<std::int32_t>(nextY);
+            }
+        }
+    }
+
+    if (state.autoArrangeFlag) {
+        ContinueOnFailure([&] { ToggleAutoArrange(api, listView); });
+    }
+    return report;
+}
+
+} // namespace pindrel::modPindrel

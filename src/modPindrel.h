@@ -1,0 +1,75 @@
+// The desktop list view and the layout store: finding the list view, every request made of it
+// across the process boundary, the capture of all item positions, and the restore.
+#pragma once
+
+#include "ProgramState.h"
+#include "platform/Runtime.h"
+#include "platform/WindowsApi.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pindrel::modPindrel {
+
+// ---- finding the list view and the transport ---------------------------------------------------
+
+// "Progman" -> "SHELLDLL_defVIEW" -> "SysListView32". No step tests its result: a missing window
+// becomes parent 0 of the next lookup, which then searches the top-level windows.
+Hwnd FindDesktopListView(WindowsApi& api);
+// True when the version query succeeds and reports the NT platform (id 2).
+bool IsWindowsNT(WindowsApi& api);
+
+// Memory inside the list view's process (NT): opens the process with VM access and commits
+// `size` bytes there. The process handle goes to `process`; the result is 0 when either failed.
+RemoteAddr AllocRemoteBuffer(WindowsApi& api, Pid processId, DWORD size, Handle& process);
+void FreeRemoteBuffer(WindowsApi& api, Handle process, RemoteAddr address, DWORD size);
+// An unnamed page-file mapping and a view of it (other platforms).
+RemoteAddr MapSharedBuffer(WindowsApi& api, DWORD size, Handle& mapping);
+void UnmapSharedBuffer(WindowsApi& api, Handle mapping, RemoteAddr view);
+
+// ---- requests --------------------------------------------------------------------------------
+
+// The item's text in the system code page; "" when nothing could be read. On NT the text comes
+// back as its first 40 UTF-16 code units at most, elsewhere as its first 79 bytes.
+std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index);
+// The part of `text` before its first NUL character.
+std::string TrimAtNul(const std::string& text);
+std::u16string TrimAtNul(const std::u16string& text);
+
+// The item count; 0 for window 0.
+std::int32_t GetItemCount(WindowsApi& api, Hwnd listView);
+// Fills table[0..count-1] with the items' positions through one 8-byte buffer. An entry whose
+// position the list view does not report receives what the buffer held (the previous item's
+// position, or table[0] for the first).
+void ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
+                       std::vector<Point>& table);
+// Moves an item. Throws Failure 6 "Overflow" (and sends nothing) when x + 65536 * y leaves the
+// signed 32-bit range.
+void SetItemPosition(WindowsApi& api, Hwnd listView, std::int32_t index, std::int32_t x,
+                     std::int32_t y);
+bool IsAutoArrangeOn(WindowsApi& api, Hwnd listView);
+// Sends the shell view the auto-arrange command, which flips the desktop's auto-arrange.
+void ToggleAutoArrange(WindowsApi& api, Hwnd listView);
+
+// ---- capture and restore ---------------------------------------------------------------------
+
+// Switches auto-arrange off when it is on (and sets the auto-arrange flag), then reads every
+// item's position into the position table. Returns the number of items captured: 0 when there is
+// no list view or no item, in which case the table keeps its previous content.
+std::int32_t CapturePositions(WindowsApi& api, ProgramState& state);
+
+struct RestoreReport {
+    bool listViewFound = false;
+    std::int32_t items = 0;       // items visited
+    std::int32_t fromFile = 0;    // moved to their saved positions
+    std::int32_t fromCursor = 0;  // placed at the placement cursor
+    std::int32_t linesParsed = 0; // layout lines parsed (each at most once)
+};
+
+// Puts the items back where the layout file for this user, computer and screen size says, and
+// lays out the others from (startX, startY) in steps of (deltaX, deltaY). No failure leaves it:
+// a step that fails is abandoned and the next one runs.
+RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state);
+
+} // namespace pindrel::modPindrel

@@ -1,0 +1,50 @@
+// The run-time services the program relies on besides the Windows functions: the screen's size,
+// where the executable lives, the command line, and text files.
+//
+// Paths are Windows paths in the system's 8-bit code page ("C:\Tools\USER1@DESK1@1024x768.txt").
+// Every file operation that fails throws pindrel::Failure naming the file.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <string>
+
+namespace pindrel {
+
+class Runtime {
+  public:
+    virtual ~Runtime() = default;
+
+    // The primary screen's size in twips and the twips per pixel along each axis.
+    virtual float ScreenWidthTwips() = 0;
+    virtual float ScreenHeightTwips() = 0;
+    virtual float TwipsPerPixelX() = 0;
+    virtual float TwipsPerPixelY() = 0;
+
+    // The folder that holds the running executable, without a trailing "\" except at a drive's
+    // root ("C:\Tools", "C:\").
+    virtual std::string AppPath() = 0;
+    // The executable's file name without its extension ("Pindrel").
+    virtual std::string AppExeName() = 0;
+    // The whole argument text after the program's own name, as one text.
+    virtual std::string Command() = 0;
+
+    // Sequential text files. OpenForOutput creates the file, or empties an existing one, and
+    // returns a file number; WriteLine writes the text followed by CR LF; CloseFile flushes and
+    // closes, and fails when the data could not be written.
+    virtual int OpenForOutput(const std::string& path) = 0;
+    virtual void WriteLine(int fileNumber, const std::string& text) = 0;
+    virtual void CloseFile(int fileNumber) = 0;
+
+    // Reads a whole file as 8-bit text. Fails when it does not exist or cannot be read.
+    virtual std::string ReadWholeFile(const std::string& path) = 0;
+
+    // Replaces `target` by `source` in one step (the old target stays whole until the new one
+    // takes its place), and flushes the change to disk. Fails when the target is locked or
+    // read-only, or the folder cannot be written.
+    virtual void ReplaceFile(const std::string& source, const std::string& target) = 0;
+    // Deletes a file; does nothing when it is missing. Never fails.
+    virtual void DeleteFileQuietly(const std::string& path) noexcept = 0;
+};
+
+} // namespace pindrel

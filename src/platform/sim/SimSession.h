@@ -1,0 +1,231 @@
+// A simulated Windows session: a strict test double of the platform.
+//
+// It implements WindowsApi and Runtime, and behaves as Windows does for everything the program
+// relies on, including the failures:
+//  - windows with classes (matched without regard to case), parents, owning processes and styles;
+//    FindWindowA/FindWindowExA with parent 0 searching the top-level windows; requests to window 0
+//    or to an unknown window fail;
+//  - processes with their own address spaces: VirtualAllocEx commits whole 4 KiB pages; reads and
+//    writes outside a live allocation fail; a list view that reads or writes outside one records a
+//    fault (on real Windows it would crash the shell); handles must be open, with the access the
+//    call needs, and are counted;
+//  - the shared mapping arena: views of unnamed page-file mappings, reachable at the same address
+//    from every process when the platform is not NT (on NT only from the process that mapped them);
+//  - the shell: "Progman" -> "SHELLDLL_DefView" -> "SysListView32"; the list view answers the
+//    list-view messages the program sends, decoding the 32-bit LVITEM from its own process's
+//    memory; the shell view flips LVS_AUTOARRANGE on WM_COMMAND 0x7041;
+//  - user and computer names, the platform id, the screen metrics, the executable's path and the
+//    command line;
+//  - a file system of Windows paths ("C:\Tools\x.txt") mapped to a host folder, with read-only
+//    files and folders, locked files and an injectable "disk full";
+//  - an INI engine with Windows' GetPrivateProfileStringA/WritePrivateProfileStringA semantics;
+//  - a call log and counters of what is open, and fault injection.
+#pragma once
+
+#include "platform/Runtime.h"
+#include "platform/WindowsApi.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pindrel::sim {
+
+// One list-view item as the simulated shell holds it.
+struct SimItem {
+    std::u16string text;
+    Point position;
+};
+
+// One recorded platform call. `function` is the Windows name ("SendMessageA", "OpenProcess", ...);
+// for SendMessageA the window, message and parameters are filled in; for other calls `window` and
+// `message` are 0 and the parameters hold the call's most telling arguments (size, address, ...).
+struct SimCall {
+    std::string function;
+    Hwnd window{};
+    UINT message = 0;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+// The shape of the simulated shell.
+enum class ShellShape {
+    Standard,        // "Progman" -> "SHELLDLL_DefView" -> "SysListView32"
+    NoProgman,       // top-level "SHELLDLL_DefView" -> "SysListView32"
+    NoDefView,       // "Progman" only; a top-level "SysListView32" elsewhere
+    NoListView,      // "Progman" -> "SHELLDLL_DefView", no list view
+    TwoListViews,    // Standard, plus a second "SysListView32" under the same view window
+    Nothing,         // no shell windows at all
+};
+
+struct SimShell {
+    Pid process{};
+    Hwnd progman{};
+    Hwnd defView{};
+    Hwnd listView{};       // the desktop list view (0 when the shape has none under the view)
+    Hwnd otherListView{};  // the second list view of TwoListViews / the top-level one of NoDefView
+};
+
+class SimSession : public WindowsApi, public Runtime {
+  public:
+    // Drive-letter paths map to hostRoot/<lower-case drive letter>/...; the folder is created.
+    explicit SimSession(std::filesystem::path hostRoot);
+    ~SimSession() override;
+
+    SimSession(const SimSession&) = delete;
+    SimSession& operator=(const SimSession&) = delete;
+
+    // ---- identity, platform, screen, executable --------------------------------------------
+    // Defaults: user "USER1", computer "DESK1", NT (platform id 2), 1024x768 pixels at 15 twips
+    // per pixel, executable "C:\Tools\Pindrel.exe", empty command line, code page Windows-1252.
+    void SetUserName(const std::string& name);
+    void SetComputerName(const std::string& name);
+    void SetPlatformId(DWORD platformId);
+    void SetVersionQueryFails(bool fails);
+    void SetScreen(float widthTwips, float heightTwips, float twipsPerPixelX,
+                   float twipsPerPixelY);
+    void SetScreenPixels(int width, int height, float twipsPerPixel = 15.0f);
+    void SetExecutable(const std::string& windowsPath);
+    void SetCommandLine(const std::string& argumentText);
+    Pid SelfProcess() const;
+
+    // ---- windows and processes ---------------------------------------------------------------
+    Pid CreateProcess();
+    // A window of `className` (a list view when the class is "SysListView32", a shell view when it
+    // is "SHELLDLL_DefView"), owned by `owner`, under `parent` (Hwnd{0}: top-level).
+    Hwnd CreateWindow(const std::string& className, Hwnd parent, Pid owner, DWORD style = 0);
+    void DestroyWindow(Hwnd window);
+    bool IsWindow(Hwnd window) const;
+    // Builds the shell in a new process. `listViewStyle` is the list view's window style
+    // (its two lowest bits are the view; LVS_AUTOARRANGE 0x100).
+    SimShell CreateShell(ShellShape shape = ShellShape::Standard, DWORD listViewStyle = 0);
+
+    // ---- list-view content -------------------------------------------------------------------
+    void AddItem(Hwnd listView, const std::u16string& text, Point position);
+    // `text` is UTF-8 here for convenience; it is held as UTF-16.
+    void AddItem(Hwnd listView, const std::string& utf8Text, Point position);
+    std::vector<SimItem>& Items(Hwnd listView);
+    // The window style (what GetWindowLongA(GWL_STYLE) gives). Setting it also sets the list
+    // view's remembered style and view, as SetWindowLong on a real list view would.
+    DWORD Style(Hwnd window) const;
+    void SetStyle(Hwnd window, DWORD style);
+    // The view the list view uses now (what LVM_GETVIEW gives): 0 icon, 1 details, 2 small icon,
+    // 3 list.
+    DWORD CurrentView(Hwnd listView) const;
+    bool AutoArrange(Hwnd listView) const;
+    // Number of times the list view changed its view (each change re-arranges its items).
+    int ViewChanges(Hwnd listView) const;
+
+    // ---- observation -------------------------------------------------------------------------
+    const std::vector<SimCall>& Calls() const;
+    void ClearCalls();
+    // Number of SendMessageA calls with this message (to any window) since the last ClearCalls.
+    int CountMessages(UINT message) const;
+    int CountCalls(const std::string& function) const;
+    int OpenHandles() const;       // process and mapping handles not yet closed
+    int LiveAllocations() const;   // VirtualAllocEx allocations not yet released
+    int LiveMappings() const;      // mapping objects still alive (handle open or view mapped)
+    int LiveViews() const;         // mapped views not yet unmapped
+    int OpenFiles() const;         // Runtime file numbers not yet closed
+    // Faults the simulated shell detected: a list view asked to read or write memory outside a
+    // live allocation, a request to a list view carrying address 0, ... Empty when all went well.
+    const std::vector<std::string>& Faults() const;
+
+    // ---- fault injection ---------------------------------------------------------------------
+    void SetOpenProcessRefused(bool refused);
+    // The next `count` VirtualAllocEx calls fail (return 0).
+    void FailAllocations(int count);
+    // The next `count` CreateFileMappingA calls fail (return 0).
+    void FailMappings(int count);
+    // After `requests` more SendMessageA calls to `window`, the window is destroyed (a list view
+    // that disappears mid-operation).
+    void DestroyWindowAfterRequests(Hwnd window, int requests);
+    // Called before each SendMessageA is handled, with the call; a test can change the session
+    // here (add an item between two requests, move one, ...).
+    void OnSendMessage(std::function<void(const SimCall&)> hook);
+
+    // ---- files -------------------------------------------------------------------------------
+    std::filesystem::path HostPath(const std::string& windowsPath) const;
+    bool FileExists(const std::string& windowsPath) const;
+    std::string FileBytes(const std::string& windowsPath) const;  // "" when missing
+    void WriteFileBytes(const std::string& windowsPath, const std::string& bytes);
+    void CreateFolder(const std::string& windowsPath);
+    // A read-only file cannot be replaced, emptied or deleted; in a read-only folder no file can
+    // be created, replaced or deleted.
+    void SetReadOnly(const std::string& windowsPath, bool readOnly);
+    // A file held open without sharing by another program: it cannot be opened, read, replaced or
+    // deleted.
+    void SetLocked(const std::string& windowsPath, bool locked);
+    // The disk fills after `bytes` more bytes of file output: the write (or the close that flushes
+    // it) fails with "Disk full". A negative value means never.
+    void SetDiskSpace(long long bytes);
+    // Names of the files in a folder (not the sub-folders), sorted.
+    std::vector<std::string> ListFolder(const std::string& windowsFolder) const;
+
+    // ---- WindowsApi --------------------------------------------------------------------------
+    BOOL GetUserNameA(char* buffer, DWORD* size) override;
+    BOOL GetComputerNameA(char* buffer, DWORD* size) override;
+    DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
+                                   char* buffer, DWORD size, const char* fileName) override;
+    BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                    const char* fileName) override;
+    BOOL GetVersionExA(OsVersionInfoA* info) override;
+    Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) override;
+    RemoteAddr VirtualAllocEx(Handle process, RemoteAddr address, DWORD size, DWORD allocationType,
+                              DWORD protect) override;
+    BOOL VirtualFreeEx(Handle process, RemoteAddr address, DWORD size, DWORD freeType) override;
+    BOOL WriteProcessMemory(Handle process, RemoteAddr baseAddress, const void* buffer, DWORD size,
+                            DWORD* bytesWritten) override;
+    BOOL ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer, DWORD size,
+                           DWORD* bytesRead) override;
+    BOOL CloseHandle(Handle object) override;
+    Handle CreateFileMappingA(Handle file, const void* securityAttributes, DWORD protect,
+                              DWORD maximumSizeHigh, DWORD maximumSizeLow,
+                              const char* name) override;
+    RemoteAddr MapViewOfFile(Handle mapping, DWORD desiredAccess, DWORD fileOffsetHigh,
+                             DWORD fileOffsetLow, DWORD numberOfBytesToMap) override;
+    BOOL UnmapViewOfFile(RemoteAddr baseAddress) override;
+    void RtlMoveMemory(RemoteAddr destination, const void* source, DWORD length) override;
+    void RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) override;
+    int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int wideCount,
+                            char* multi, int multiSize) override;
+    Hwnd FindWindowA(const char* className, const char* windowName) override;
+    Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                       const char* windowName) override;
+    DWORD GetWindowThreadProcessId(Hwnd window, Pid* processId) override;
+    std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) override;
+    Hwnd GetParent(Hwnd window) override;
+    LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
+
+    // ---- Runtime -----------------------------------------------------------------------------
+    float ScreenWidthTwips() override;
+    float ScreenHeightTwips() override;
+    float TwipsPerPixelX() override;
+    float TwipsPerPixelY() override;
+    std::string AppPath() override;
+    std::string AppExeName() override;
+    std::string Command() override;
+    int OpenForOutput(const std::string& path) override;
+    void WriteLine(int fileNumber, const std::string& text) override;
+    void CloseFile(int fileNumber) override;
+    std::string ReadWholeFile(const std::string& path) override;
+    void ReplaceFile(const std::string& source, const std::string& target) override;
+    void DeleteFileQuietly(const std::string& path) noexcept override;
+
+  private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
+
+// Converts between UTF-8 and UTF-16 (test convenience) and between UTF-16 and Windows-1252, the
+// simulated system code page (unmappable characters become '?').
+std::u16string Utf8ToUtf16(const std::string& utf8);
+std::string Utf16ToUtf8(const std::u16string& utf16);
+std::string Utf16ToCp1252(const std::u16string& utf16);
+std::u16string Cp1252ToUtf16(const std::string& bytes);
+
+} // namespace pindrel::sim
