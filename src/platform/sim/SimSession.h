@@ -50,24 +50,27 @@ struct SimCall {
     UINT message = 0;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
+    // A text argument, when the call has one: the class name asked for by FindWindowA and
+    // FindWindowExA, the file of the profile functions.
+    std::string detail;
 };
 
 // The shape of the simulated shell.
 enum class ShellShape {
-    Standard,        // "Progman" -> "SHELLDLL_DefView" -> "SysListView32"
-    NoProgman,       // top-level "SHELLDLL_DefView" -> "SysListView32"
-    NoDefView,       // "Progman" only; a top-level "SysListView32" elsewhere
-    NoListView,      // "Progman" -> "SHELLDLL_DefView", no list view
-    TwoListViews,    // Standard, plus a second "SysListView32" under the same view window
-    Nothing,         // no shell windows at all
+    Standard,     // "Progman" -> "SHELLDLL_DefView" -> "SysListView32"
+    NoProgman,    // top-level "SHELLDLL_DefView" -> "SysListView32"
+    NoDefView,    // "Progman" only; a top-level "SysListView32" elsewhere
+    NoListView,   // "Progman" -> "SHELLDLL_DefView", no list view
+    TwoListViews, // Standard, plus a second "SysListView32" under the same view window
+    Nothing,      // no shell windows at all
 };
 
 struct SimShell {
     Pid process{};
     Hwnd progman{};
     Hwnd defView{};
-    Hwnd listView{};       // the desktop list view (0 when the shape has none under the view)
-    Hwnd otherListView{};  // the second list view of TwoListViews / the top-level one of NoDefView
+    Hwnd listView{};      // the desktop list view (0 when the shape has none under the view)
+    Hwnd otherListView{}; // the second list view of TwoListViews / the top-level one of NoDefView
 };
 
 class SimSession : public WindowsApi, public Runtime {
@@ -86,8 +89,7 @@ class SimSession : public WindowsApi, public Runtime {
     void SetComputerName(const std::string& name);
     void SetPlatformId(DWORD platformId);
     void SetVersionQueryFails(bool fails);
-    void SetScreen(float widthTwips, float heightTwips, float twipsPerPixelX,
-                   float twipsPerPixelY);
+    void SetScreen(float widthTwips, float heightTwips, float twipsPerPixelX, float twipsPerPixelY);
     void SetScreenPixels(int width, int height, float twipsPerPixel = 15.0f);
     void SetExecutable(const std::string& windowsPath);
     void SetCommandLine(const std::string& argumentText);
@@ -126,11 +128,11 @@ class SimSession : public WindowsApi, public Runtime {
     // Number of SendMessageA calls with this message (to any window) since the last ClearCalls.
     int CountMessages(UINT message) const;
     int CountCalls(const std::string& function) const;
-    int OpenHandles() const;       // process and mapping handles not yet closed
-    int LiveAllocations() const;   // VirtualAllocEx allocations not yet released
-    int LiveMappings() const;      // mapping objects still alive (handle open or view mapped)
-    int LiveViews() const;         // mapped views not yet unmapped
-    int OpenFiles() const;         // Runtime file numbers not yet closed
+    int OpenHandles() const;     // process and mapping handles not yet closed
+    int LiveAllocations() const; // VirtualAllocEx allocations not yet released
+    int LiveMappings() const;    // mapping objects still alive (handle open or view mapped)
+    int LiveViews() const;       // mapped views not yet unmapped
+    int OpenFiles() const;       // Runtime file numbers not yet closed
     // Faults the simulated shell detected: a list view asked to read or write memory outside a
     // live allocation, a request to a list view carrying address 0, ... Empty when all went well.
     const std::vector<std::string>& Faults() const;
@@ -151,7 +153,7 @@ class SimSession : public WindowsApi, public Runtime {
     // ---- files -------------------------------------------------------------------------------
     std::filesystem::path HostPath(const std::string& windowsPath) const;
     bool FileExists(const std::string& windowsPath) const;
-    std::string FileBytes(const std::string& windowsPath) const;  // "" when missing
+    std::string FileBytes(const std::string& windowsPath) const; // "" when missing
     void WriteFileBytes(const std::string& windowsPath, const std::string& bytes);
     void CreateFolder(const std::string& windowsPath);
     // A read-only file cannot be replaced, emptied or deleted; in a read-only folder no file can
