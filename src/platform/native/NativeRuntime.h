@@ -1,0 +1,51 @@
+// Runtime provided by Windows: the screen's metrics, the executable's location, the command line
+// and text files.
+//
+// This header does not include <windows.h> (see NativeWindowsApi.h).
+#pragma once
+
+#include "platform/Runtime.h"
+
+#include <map>
+#include <string>
+
+namespace pindrel {
+
+class NativeRuntime final : public Runtime {
+  public:
+    NativeRuntime() = default;
+    ~NativeRuntime() override;
+    NativeRuntime(const NativeRuntime&) = delete;
+    NativeRuntime& operator=(const NativeRuntime&) = delete;
+
+    float ScreenWidthTwips() override;
+    float ScreenHeightTwips() override;
+    float TwipsPerPixelX() override;
+    float TwipsPerPixelY() override;
+
+    std::string AppPath() override;
+    std::string AppExeName() override;
+    std::string Command() override;
+
+    int OpenForOutput(const std::string& path) override;
+    void WriteLine(int fileNumber, const std::string& text) override;
+    void CloseFile(int fileNumber) override;
+    std::string ReadWholeFile(const std::string& path) override;
+    void ReplaceFile(const std::string& source, const std::string& target) override;
+    void DeleteFileQuietly(const std::string& path) noexcept override;
+
+  private:
+    // An open output file: its handle (a HANDLE) and the lines not yet handed to WriteFile.
+    struct OutputFile {
+        void* handle = nullptr;
+        std::string path;
+        std::string pending;
+    };
+    OutputFile& File(int fileNumber);
+    // Hands the pending lines to WriteFile; returns the Windows error code (0 for success).
+    unsigned long Flush(OutputFile& file);
+
+    std::map<int, OutputFile> files_;
+};
+
+} // namespace pindrel

@@ -1,0 +1,193 @@
+#include "platform/native/NativeWindowsApi.h"
+
+#include <cstdint>
+#include <cstring>
+
+// <windows.h> comes after the seam headers: it defines macros with the names of their constants.
+#include <windows.h>
+// winnt.h defines RtlMoveMemory as a macro for memmove; the seam's method has that name.
+#undef RtlMoveMemory
+
+namespace pindrel {
+
+static_assert(sizeof(void*) == 4, "Pindrel is a 32-bit program: handles and addresses are 32-bit");
+
+namespace {
+
+void* ToPointer(RemoteAddr address) {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(raw(address)));
+}
+RemoteAddr ToRemote(const void* pointer) {
+    return RemoteAddr{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer))};
+}
+HANDLE ToHandle(Handle handle) {
+    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(raw(handle)));
+}
+Handle FromHandle(HANDLE handle) {
+    return Handle{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle))};
+}
+HWND ToHwnd(Hwnd window) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(raw(window)));
+}
+Hwnd FromHwnd(HWND window) {
+    return Hwnd{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window))};
+}
+
+} // namespace
+
+BOOL NativeWindowsApi::GetUserNameA(char* buffer, DWORD* size) {
+    ::DWORD length = size ? *size : 0;
+    const BOOL ok = ::GetUserNameA(buffer, size ? &length : nullptr);
+    if (size) {
+        *size = static_cast<DWORD>(length);
+    }
+    return ok;
+}
+
+BOOL NativeWindowsApi::GetComputerNameA(char* buffer, DWORD* size) {
+    ::DWORD length = size ? *size : 0;
+    const BOOL ok = ::GetComputerNameA(buffer, size ? &length : nullptr);
+    if (size) {
+        *size = static_cast<DWORD>(length);
+    }
+    return ok;
+}
+
+DWORD NativeWindowsApi::GetPrivateProfileStringA(const char* section, const char* key,
+                                                 const char* defaultValue, char* buffer, DWORD size,
+                                                 const char* fileName) {
+    return static_cast<DWORD>(
+        ::GetPrivateProfileStringA(section, key, defaultValue, buffer, size, fileName));
+}
+
+BOOL NativeWindowsApi::WritePrivateProfileStringA(const char* section, const char* key,
+                                                  const char* value, const char* fileName) {
+    return ::WritePrivateProfileStringA(section, key, value, fileName);
+}
+
+BOOL NativeWindowsApi::GetVersionExA(OsVersionInfoA* info) {
+    if (!info) {
+        return ::GetVersionExA(nullptr);
+    }
+    OSVERSIONINFOA native{};
+    static_assert(sizeof(native) == sizeof(*info), "OSVERSIONINFOA is 148 bytes on both sides");
+    native.dwOSVersionInfoSize = info->dwOSVersionInfoSize;
+    const BOOL ok = ::GetVersionExA(&native);
+    if (ok) {
+        info->dwMajorVersion = static_cast<DWORD>(native.dwMajorVersion);
+        info->dwMinorVersion = static_cast<DWORD>(native.dwMinorVersion);
+        info->dwBuildNumber = static_cast<DWORD>(native.dwBuildNumber);
+        info->dwPlatformId = static_cast<DWORD>(native.dwPlatformId);
+        std::memcpy(info->szCSDVersion, native.szCSDVersion, sizeof(info->szCSDVersion));
+    }
+    return ok;
+}
+
+Handle NativeWindowsApi::OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) {
+    return FromHandle(::OpenProcess(desiredAccess, inheritHandle, raw(processId)));
+}
+
+RemoteAddr NativeWindowsApi::VirtualAllocEx(Handle process, RemoteAddr address, DWORD size,
+                                            DWORD allocationType, DWORD protect) {
+    return ToRemote(
+        ::VirtualAllocEx(ToHandle(process), ToPointer(address), size, allocationType, protect));
+}
+
+BOOL NativeWindowsApi::VirtualFreeEx(Handle process, RemoteAddr address, DWORD size,
+                                     DWORD freeType) {
+    return ::VirtualFreeEx(ToHandle(process), ToPointer(address), size, freeType);
+}
+
+BOOL NativeWindowsApi::WriteProcessMemory(Handle process, RemoteAddr baseAddress,
+                                          const void* buffer, DWORD size, DWORD* bytesWritten) {
+    SIZE_T written = 0;
+    const BOOL ok =
+        ::WriteProcessMemory(ToHandle(process), ToPointer(baseAddress), buffer, size, &written);
+    if (bytesWritten) {
+        *bytesWritten = static_cast<DWORD>(written);
+    }
+    return ok;
+}
+
+BOOL NativeWindowsApi::ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer,
+                                         DWORD size, DWORD* bytesRead) {
+    SIZE_T read = 0;
+    const BOOL ok =
+        ::ReadProcessMemory(ToHandle(process), ToPointer(baseAddress), buffer, size, &read);
+    if (bytesRead) {
+        *bytesRead = static_cast<DWORD>(read);
+    }
+    return ok;
+}
+
+BOOL NativeWindowsApi::CloseHandle(Handle object) {
+    return ::CloseHandle(ToHandle(object));
+}
+
+Handle NativeWindowsApi::CreateFileMappingA(Handle file, const void* securityAttributes,
+                                            DWORD protect, DWORD maximumSizeHigh,
+                                            DWORD maximumSizeLow, const char* name) {
+    auto* attributes = static_cast<LPSECURITY_ATTRIBUTES>(const_cast<void*>(securityAttributes));
+    return FromHandle(::CreateFileMappingA(ToHandle(file), attributes, protect, maximumSizeHigh,
+                                           maximumSizeLow, name));
+}
+
+RemoteAddr NativeWindowsApi::MapViewOfFile(Handle mapping, DWORD desiredAccess,
+                                           DWORD fileOffsetHigh, DWORD fileOffsetLow,
+                                           DWORD numberOfBytesToMap) {
+    return ToRemote(::MapViewOfFile(ToHandle(mapping), desiredAccess, fileOffsetHigh, fileOffsetLow,
+                                    numberOfBytesToMap));
+}
+
+BOOL NativeWindowsApi::UnmapViewOfFile(RemoteAddr baseAddress) {
+    return ::UnmapViewOfFile(ToPointer(baseAddress));
+}
+
+// A mapping view lives in this program's own address space, so RtlMoveMemory is a plain copy.
+void NativeWindowsApi::RtlMoveMemory(RemoteAddr destination, const void* source, DWORD length) {
+    std::memmove(ToPointer(destination), source, length);
+}
+
+void NativeWindowsApi::RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) {
+    std::memmove(destination, ToPointer(source), length);
+}
+
+int NativeWindowsApi::WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide,
+                                          int wideCount, char* multi, int multiSize) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is UTF-16 on Windows");
+    return ::WideCharToMultiByte(codePage, flags, reinterpret_cast<const wchar_t*>(wide), wideCount,
+                                 multi, multiSize, nullptr, nullptr);
+}
+
+Hwnd NativeWindowsApi::FindWindowA(const char* className, const char* windowName) {
+    return FromHwnd(::FindWindowA(className, windowName));
+}
+
+Hwnd NativeWindowsApi::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                                     const char* windowName) {
+    return FromHwnd(::FindWindowExA(ToHwnd(parent), ToHwnd(childAfter), className, windowName));
+}
+
+DWORD NativeWindowsApi::GetWindowThreadProcessId(Hwnd window, Pid* processId) {
+    ::DWORD pid = 0;
+    const ::DWORD thread = ::GetWindowThreadProcessId(ToHwnd(window), &pid);
+    if (processId) {
+        *processId = Pid{static_cast<std::uint32_t>(pid)};
+    }
+    return static_cast<DWORD>(thread);
+}
+
+std::int32_t NativeWindowsApi::GetWindowLongA(Hwnd window, std::int32_t index) {
+    return static_cast<std::int32_t>(::GetWindowLongA(ToHwnd(window), index));
+}
+
+Hwnd NativeWindowsApi::GetParent(Hwnd window) {
+    return FromHwnd(::GetParent(ToHwnd(window)));
+}
+
+LRESULT NativeWindowsApi::SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return static_cast<LRESULT>(::SendMessageA(
+        ToHwnd(window), message, static_cast<::WPARAM>(wParam), static_cast<::LPARAM>(lParam)));
+}
+
+} // namespace pindrel

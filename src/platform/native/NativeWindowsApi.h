@@ -1,0 +1,53 @@
+// WindowsApi forwarded to the real Windows functions (advapi32, kernel32, user32).
+//
+// This header does not include <windows.h>: that header defines macros named like the constants of
+// WindowsApi.h (WM_COMMAND, PAGE_READWRITE, ...), so it may only follow the seam headers.
+#pragma once
+
+#include "platform/WindowsApi.h"
+
+namespace pindrel {
+
+class NativeWindowsApi final : public WindowsApi {
+  public:
+    BOOL GetUserNameA(char* buffer, DWORD* size) override;
+
+    BOOL GetComputerNameA(char* buffer, DWORD* size) override;
+    DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
+                                   char* buffer, DWORD size, const char* fileName) override;
+    BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
+                                    const char* fileName) override;
+    BOOL GetVersionExA(OsVersionInfoA* info) override;
+
+    Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) override;
+    RemoteAddr VirtualAllocEx(Handle process, RemoteAddr address, DWORD size, DWORD allocationType,
+                              DWORD protect) override;
+    BOOL VirtualFreeEx(Handle process, RemoteAddr address, DWORD size, DWORD freeType) override;
+    BOOL WriteProcessMemory(Handle process, RemoteAddr baseAddress, const void* buffer, DWORD size,
+                            DWORD* bytesWritten) override;
+    BOOL ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer, DWORD size,
+                           DWORD* bytesRead) override;
+    BOOL CloseHandle(Handle object) override;
+
+    Handle CreateFileMappingA(Handle file, const void* securityAttributes, DWORD protect,
+                              DWORD maximumSizeHigh, DWORD maximumSizeLow,
+                              const char* name) override;
+    RemoteAddr MapViewOfFile(Handle mapping, DWORD desiredAccess, DWORD fileOffsetHigh,
+                             DWORD fileOffsetLow, DWORD numberOfBytesToMap) override;
+    BOOL UnmapViewOfFile(RemoteAddr baseAddress) override;
+    void RtlMoveMemory(RemoteAddr destination, const void* source, DWORD length) override;
+    void RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) override;
+
+    int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int wideCount,
+                            char* multi, int multiSize) override;
+
+    Hwnd FindWindowA(const char* className, const char* windowName) override;
+    Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
+                       const char* windowName) override;
+    DWORD GetWindowThreadProcessId(Hwnd window, Pid* processId) override;
+    std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) override;
+    Hwnd GetParent(Hwnd window) override;
+    LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
+};
+
+} // namespace pindrel
