@@ -1,0 +1,25 @@
+// The end-to-end suite: one Wine session for the whole run (see WineSession.h).
+#include "WineSession.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class WineEnvironment : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        auto& session = e2e::WineSession::Instance();
+        session.Start();
+        if (!session.usable())
+            std::fprintf(stderr, "pindrel_e2e: skipping: %s\n", session.unusableReason().c_str());
+    }
+    void TearDown() override { e2e::WineSession::Instance().Stop(); }
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new WineEnvironment);
+    return RUN_ALL_TESTS();
+}
