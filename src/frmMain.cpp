@@ -1,5 +1,6 @@
 #include "frmMain.h"
 
+#include "ContinueOnFailure.h"
 #include "Conversions.h"
 #include "LayoutFile.h"
 #include "modDesktopViewMode.h"
@@ -36,15 +37,8 @@ std::string frmMain::SettingsFilePath() {
 // ---- start-up ----------------------------------------------------------------------------------
 
 void frmMain::Form_Load() {
-    // Every step runs whatever happened to the step before it; a failing step is dropped.
-    auto step = [](auto&& action) {
-        try {
-            action();
-        } catch (const std::exception&) {
-            // Dropped.
-        }
-    };
-    // The save and the restore are such steps too, but how they ended becomes the exit status.
+    // Every step runs whatever happened to the step before it; a failing step is dropped. The
+    // save and the restore are such steps too, but how they ended becomes the exit status.
     auto silentRun = [this](auto&& action) {
         try {
             action();
@@ -57,25 +51,25 @@ void frmMain::Form_Load() {
     };
 
     std::string command;
-    step([&] { command = Trim(LCase(runtime_.Command())); });
+    ContinueOnFailure([&] { command = Trim(LCase(runtime_.Command())); });
     for (const char* name : kViewModeNames) {
-        step([&] { controls_.ComboAddItem(name); });
+        ContinueOnFailure([&] { controls_.ComboAddItem(name); });
     }
     std::string storedView;
-    step([&] {
+    ContinueOnFailure([&] {
         storedView = modIni::ReadIniString(api_, ProfileKey(), "IconType", SettingsFilePath());
     });
     // A stored text that no entry has leaves the list without a selection.
-    step([&] { controls_.ComboSelectText(storedView); });
+    ContinueOnFailure([&] { controls_.ComboSelectText(storedView); });
 
     if (command == "-s") {
         silentRun([&] { cmdSave_Click(); });
-        step([&] { controls_.CloseWindow(); });
+        ContinueOnFailure([&] { controls_.CloseWindow(); });
     } else if (command == "-r") {
         silentRun([&] { cmdLoad_Click(); });
-        step([&] { controls_.CloseWindow(); });
+        ContinueOnFailure([&] { controls_.CloseWindow(); });
     } else {
-        step([&] { LoadSettingsIntoFields(); });
+        ContinueOnFailure([&] { LoadSettingsIntoFields(); });
     }
 }
 

@@ -1,5 +1,6 @@
 #include "modPindrel.h"
 
+#include "ContinueOnFailure.h"
 #include "Conversions.h"
 #include "LayoutFile.h"
 #include "Records.h"
@@ -7,21 +8,10 @@
 
 #include <array>
 #include <cstring>
-#include <exception>
 
 namespace pindrel::modPindrel {
 
 namespace {
-
-// Runs one step of a procedure that continues on failure: a failing step is dropped and the
-// caller goes on with its next step.
-template <typename Step> void ContinueOnFailure(Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-        // Dropped on purpose.
-    }
-}
 
 // A buffer that the list view's process can reach, on either transport: memory committed inside
 // that process (NT), or a view of a shared page-file mapping (other platforms). It is obtained in
