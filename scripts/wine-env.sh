@@ -16,4 +16,8 @@ pindrel_wine_prefix() {
     fi
     # Keep one server for the whole run; Debian's wrapper would stop it between programs.
     wineserver -p >/dev/null 2>&1 || true
+    # Wine starts its system processes (services.exe, winedevice.exe) along with the first program
+    # of a server, and they inherit that program's standard output. Start them here, with their
+    # output going nowhere, so that a caller reading a program's output (ctest) never waits on them.
+    wine wineboot >/dev/null 2>&1 </dev/null || true
 }
