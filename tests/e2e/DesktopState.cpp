@@ -127,6 +127,10 @@ DesktopState ParseDesktopState(const std::string& text) {
             state.lists.back().view = static_cast<int>(Number(value, line));
         } else if (key == "painted") {
             state.lists.back().painted = static_cast<int>(Number(value, line));
+        } else if (key == "moves") {
+            state.lists.back().moves = static_cast<int>(Number(value, line));
+        } else if (key == "arrangedmoves") {
+            state.lists.back().arrangedMoves = static_cast<int>(Number(value, line));
         } else if (key == "count") {
             expectedCounts.back() = Number(value, line);
         } else {

@@ -49,6 +49,8 @@ struct ListViewState {
     bool autoArrange = false;
     int view = -1;
     int painted = 0;
+    int moves = 0;         // position requests from other programs
+    int arrangedMoves = 0; // those that arrived while auto-arrange was on
     std::vector<ItemState> items;
 
     // The items as scenario icons, for comparing with what a scenario placed.

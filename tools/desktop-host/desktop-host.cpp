@@ -48,6 +48,10 @@
 //   autoarrange=0|1           the LVS_AUTOARRANGE bit of the style
 //   view=<n>                  LVM_GETVIEW: 0 icon, 1 details, 2 small icons, 3 list
 //   painted=<n>               paints of the list view while it held items
+//   moves=<n>                 LVM_SETITEMPOSITION and LVM_SETITEMPOSITION32 requests that other
+//                             programs made (the host's own placing, move and scramble excluded)
+//   arrangedmoves=<n>         those of them that arrived while LVS_AUTOARRANGE was set (Wine's
+//                             list view moves the item all the same, so only this count shows it)
 //   count=<n>                 LVM_GETITEMCOUNT
 //   <index>,<x>,<y>,<text>    per item in index order: LVM_GETITEMPOSITION and LVM_GETITEMTEXTW
 #include "HostProtocol.h"
@@ -85,6 +89,9 @@ struct Scenario {
 struct ListView {
     HWND hwnd = nullptr;
     int paintedWithItems = 0;
+    bool hostMoving = false; // the host is moving an item itself
+    int moves = 0;
+    int arrangedMoves = 0;
 };
 
 struct Host {
@@ -264,16 +271,25 @@ int ItemCount(HWND list) {
 
 LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR refData) {
+    auto* lv = reinterpret_cast<ListView*>(refData);
+    if ((msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) && !lv->hostMoving) {
+        ++lv->moves;
+        if (GetWindowLongW(hwnd, GWL_STYLE) & LVS_AUTOARRANGE)
+            ++lv->arrangedMoves;
+    }
     LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
     if (msg == WM_PAINT && ItemCount(hwnd) > 0)
-        ++reinterpret_cast<ListView*>(refData)->paintedWithItems;
+        ++lv->paintedWithItems;
     return result;
 }
 
-bool SetPosition(HWND list, int index, int x, int y) {
+bool SetPosition(ListView& lv, int index, int x, int y) {
     POINT pt{x, y};
-    return SendMessageW(list, LVM_SETITEMPOSITION32, static_cast<WPARAM>(index),
-                        reinterpret_cast<LPARAM>(&pt)) != 0;
+    lv.hostMoving = true;
+    bool moved = SendMessageW(lv.hwnd, LVM_SETITEMPOSITION32, static_cast<WPARAM>(index),
+                              reinterpret_cast<LPARAM>(&pt)) != 0;
+    lv.hostMoving = false;
+    return moved;
 }
 
 POINT GetPosition(HWND list, int index) {
@@ -369,7 +385,7 @@ Fill FillListView(ListView& lv, const std::vector<Icon>& icons) {
     }
 
     for (size_t i = 0; i < icons.size(); ++i) {
-        if (!SetPosition(lv.hwnd, static_cast<int>(i), icons[i].x, icons[i].y)) {
+        if (!SetPosition(lv, static_cast<int>(i), icons[i].x, icons[i].y)) {
             std::fprintf(stderr, "desktop-host: item %u could not be placed\n",
                          static_cast<unsigned>(i));
             return Fill::Failed;
@@ -405,6 +421,8 @@ std::string StateText(const Host& host) {
         out += std::string("autoarrange=") + ((style & LVS_AUTOARRANGE) ? "1" : "0") + "\r\n";
         out += "view=" + std::to_string(SendMessageW(list, LVM_GETVIEW, 0, 0)) + "\r\n";
         out += "painted=" + std::to_string(host.lists[k].paintedWithItems) + "\r\n";
+        out += "moves=" + std::to_string(host.lists[k].moves) + "\r\n";
+        out += "arrangedmoves=" + std::to_string(host.lists[k].arrangedMoves) + "\r\n";
         out += "count=" + std::to_string(count) + "\r\n";
         for (int i = 0; i < count; ++i) {
             POINT pt = GetPosition(list, i);
@@ -418,7 +436,8 @@ std::string StateText(const Host& host) {
 // Moves every item of the desktop list view: item i takes the position item i+1 had, shifted a
 // little, so that no item stays where it was and the order of positions no longer matches the
 // order of items.
-void Scramble(HWND list) {
+void Scramble(ListView& lv) {
+    HWND list = lv.hwnd;
     int count = ItemCount(list);
     std::vector<POINT> old(static_cast<size_t>(count));
     for (int i = 0; i < count; ++i)
@@ -428,12 +447,13 @@ void Scramble(HWND list) {
         POINT to{next.x + 17, next.y + 9};
         if (to.x == old[static_cast<size_t>(i)].x && to.y == old[static_cast<size_t>(i)].y)
             to.x += 50;
-        SetPosition(list, i, to.x, to.y);
+        SetPosition(lv, i, to.x, to.y);
     }
 }
 
 LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds) {
-    HWND desktop = host.listCount > 0 ? host.lists[0].hwnd : nullptr;
+    ListView* desktopList = host.listCount > 0 ? &host.lists[0] : nullptr;
+    HWND desktop = desktopList ? desktopList->hwnd : nullptr;
     switch (cds.dwData) {
     case desktophost::kDump: {
         std::string path(static_cast<const char*>(cds.lpData), cds.cbData);
@@ -445,12 +465,12 @@ LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds) {
         const auto* move = static_cast<const MoveRequest*>(cds.lpData);
         if (move->index < 0 || move->index >= ItemCount(desktop))
             return 0;
-        return SetPosition(desktop, move->index, move->x, move->y) ? 1 : 0;
+        return SetPosition(*desktopList, move->index, move->x, move->y) ? 1 : 0;
     }
     case desktophost::kScramble:
         if (!desktop)
             return 0;
-        Scramble(desktop);
+        Scramble(*desktopList);
         return 1;
     case desktophost::kStop:
         PostMessageW(host.control, kStopMessage, 0, 0);

@@ -8,8 +8,9 @@
 //   hostctl toggle                    sends the shell view's auto-arrange command (WM_COMMAND
 //                                     0x7041) to the "SHELLDLL_DefView" found as pindrel finds it
 //   hostctl run <exe> <command line>  starts <exe> with CreateProcessA and exactly that command
-//                                     line, waits for it, prints "exit=<code>" and exits with the
-//                                     program's exit code
+//                                     line, waits for it, prints "exit=<code>" and
+//                                     "elapsed_us=<microseconds from its start to its end>" and
+//                                     exits with the program's exit code
 //   hostctl runwindow <exe> <command line>
 //                                     starts <exe> likewise, waits for its first visible top-level
 //                                     window, prints "window=<class>|<title>" and "running=1|0",
@@ -23,6 +24,13 @@
 //                                     twipsperpixel=<x>,<y>, acp=<ANSI code page>
 //   hostctl cmdline <file> [...]      writes its own command line (GetCommandLineA) to <file> and
 //                                     exits with 40 + the number of arguments it was given
+//   hostctl writeini <file> <section> <key> <value> [<section> <key> <value> ...]
+//                                     WritePrivateProfileStringA(section, key, value, file) for
+//                                     each triple, in order; exit code 3 when a call fails
+//   hostctl runlocked <file> <exe> <command line>
+//                                     opens <file> for reading and shares it with nobody, runs
+//                                     <exe> as "run" does, then closes <file>; exit code 3 when
+//                                     <file> cannot be opened
 //
 // Exit codes besides those passed on from programs: 0 done, 1 usage, 2 no desktop host running,
 // 3 the request failed, 4 a program could not be started or did not end.
@@ -47,7 +55,9 @@ constexpr DWORD kHangGuardMs = 60000; // only stops a hung program; never a meas
 int Usage() {
     std::fprintf(stderr, "usage: hostctl dump <file> | move <index> <x> <y> | scramble | stop | "
                          "toggle | run <exe> <command line> | runwindow <exe> <command line> | "
-                         "roundtrip <n> | sysinfo | cmdline <file> [...]\n");
+                         "roundtrip <n> | sysinfo | cmdline <file> [...] | "
+                         "writeini <file> <section> <key> <value> [...] | "
+                         "runlocked <file> <exe> <command line>\n");
     return 1;
 }
 
@@ -158,10 +168,18 @@ int Finish(PROCESS_INFORMATION& pi) {
 }
 
 int Run(const char* exe, const char* commandLine) {
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&start);
     PROCESS_INFORMATION pi{};
     if (!Start(exe, commandLine, pi))
         return 4;
-    return Finish(pi);
+    int code = Finish(pi);
+    QueryPerformanceCounter(&end);
+    std::printf("elapsed_us=%.0f\n", static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 /
+                                         static_cast<double>(frequency.QuadPart));
+    std::fflush(stdout);
+    return code;
 }
 
 struct WindowSearch {
@@ -178,6 +196,33 @@ BOOL CALLBACK FindVisibleWindow(HWND hwnd, LPARAM param) {
         return FALSE;
     }
     return TRUE;
+}
+
+// Runs the program while another process (this one) holds `held` open without sharing: nobody
+// may read, write, delete or replace it meanwhile.
+int RunLocked(const char* held, const char* exe, const char* commandLine) {
+    HANDLE file =
+        CreateFileA(held, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        std::fprintf(stderr, "hostctl: cannot open %s (error %lu)\n", held,
+                     static_cast<unsigned long>(GetLastError()));
+        return 3;
+    }
+    int code = Run(exe, commandLine);
+    CloseHandle(file);
+    return code;
+}
+
+int WriteIni(int argc, char** argv) {
+    const char* file = argv[2];
+    for (int i = 3; i + 2 < argc; i += 3) {
+        if (!WritePrivateProfileStringA(argv[i], argv[i + 1], argv[i + 2], file)) {
+            std::fprintf(stderr, "hostctl: WritePrivateProfileStringA [%s] %s failed (error %lu)\n",
+                         argv[i], argv[i + 1], static_cast<unsigned long>(GetLastError()));
+            return 3;
+        }
+    }
+    return 0;
 }
 
 int RunWindow(const char* exe, const char* commandLine) {
@@ -300,5 +345,9 @@ int main(int argc, char** argv) {
         return SysInfo();
     if (command == "cmdline" && argc >= 3)
         return CommandLine(argc, argv);
+    if (command == "writeini" && argc >= 6 && (argc - 3) % 3 == 0)
+        return WriteIni(argc, argv);
+    if (command == "runlocked" && argc == 5)
+        return RunLocked(argv[2], argv[3], argv[4]);
     return Usage();
 }

@@ -1,0 +1,148 @@
+#!/usr/bin/env bash
+# Figures of the real pindrel.exe under Wine (a measurement, not a test): the save ("-s") and the
+# restore ("-r") of desktops of 100 and 1,000 icons on the stand-in desktop, and in the same run
+# the bare cost of one cross-process list-view request (hostctl roundtrip). Prints the time per
+# icon and its ratio to that bare request.
+#
+# Each program run is timed inside Windows by hostctl (from CreateProcessA to the program's end).
+# A desktop with no icons gives the fixed cost of a run (process start, window creation, file
+# opening), which is taken off before dividing by the number of icons. Every figure is the median
+# of several runs. The restore runs against a scrambled desktop, so every icon moves; the stored
+# view mode is the one the desktop shows ("Icon"), so the view switch arranges nothing and the
+# figure is that of the moves.
+#
+# Usage: bench/wine_figures.sh [runs per figure, default 5]
+# Environment: PINDREL_WINDOWS_BUILD (default build/windows-x86, built when its programs are
+# missing), PINDREL_WINEPREFIX (default build/wineprefix-bench).
+set -euo pipefail
+cd "$(dirname "${BASH_SOURCE[0]}")/.."
+ROOT=$PWD
+RUNS=${1:-5}
+ROUND_TRIPS=2000
+
+BUILD=${PINDREL_WINDOWS_BUILD:-$ROOT/build/windows-x86}
+PINDREL=$BUILD/src/platform/native/pindrel.exe
+HOST=$BUILD/tools/desktop-host/desktop-host.exe
+HOSTCTL=$BUILD/tools/desktop-host/hostctl.exe
+if [ ! -f "$PINDREL" ] || [ ! -f "$HOST" ] || [ ! -f "$HOSTCTL" ]; then
+    echo "building the Windows programs in $BUILD ..." >&2
+    cmake --preset windows-x86 >/dev/null
+    cmake --build --preset windows-x86 --target pindrel desktop-host hostctl >/dev/null
+fi
+
+export PINDREL_WINEPREFIX=${PINDREL_WINEPREFIX:-$ROOT/build/wineprefix-bench}
+source scripts/wine-env.sh
+pindrel_wine_prefix
+
+WORK=$ROOT/build/wine-figures
+rm -rf "$WORK"
+mkdir -p "$WORK/app"
+cp "$PINDREL" "$WORK/app/pindrel.exe"
+
+winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
+# Wine programs write to a file, never into a pipe: a Wine process that starts along the way (the
+# desktop process on the first window) keeps the descriptors it inherits, and a reader waiting for
+# the end of a pipe would wait for ever.
+hostctl() {
+    local status=0
+    wine "$HOSTCTL" "$@" >"$WORK/hostctl.out" 2>"$WORK/hostctl.err" </dev/null || status=$?
+    tr -d '\r' <"$WORK/hostctl.out"
+    return $status
+}
+
+HOST_PID=
+stop_host() {
+    if [ -n "$HOST_PID" ]; then
+        hostctl stop >/dev/null 2>&1 || kill "$HOST_PID" 2>/dev/null || true
+        wait "$HOST_PID" 2>/dev/null || true
+        HOST_PID=
+    fi
+}
+cleanup() {
+    stop_host
+    wineserver -k >/dev/null 2>&1 || true
+}
+trap cleanup EXIT
+
+# A desktop of $1 icons in rows across the screen, auto-arrange off, icon view.
+start_host() {
+    local n=$1 scenario=$WORK/scenario-$1.txt ready=$WORK/ready-$1.txt
+    {
+        echo "autoarrange=0"
+        for ((i = 0; i < n; i++)); do
+            echo "$((10 + (i % 40) * 25)),$((10 + (i / 40) * 30)),Icon $i"
+        done
+    } >"$scenario"
+    rm -f "$ready"
+    wine "$HOST" "$(winpath "$scenario")" "$(winpath "$ready")" >"$WORK/host-$n.log" 2>&1 </dev/null &
+    HOST_PID=$!
+    for ((t = 0; t < 6000; t++)); do
+        [ -f "$ready" ] && break
+        if ! kill -0 "$HOST_PID" 2>/dev/null; then
+            echo "the stand-in desktop ended: $(cat "$WORK/host-$n.log")" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+    [ -f "$ready" ] || { echo "the stand-in desktop did not get ready" >&2; exit 1; }
+}
+
+# Runs pindrel.exe with $1 and prints the microseconds it took.
+timed_run() {
+    local out
+    out=$(hostctl run "$(winpath "$WORK/app/pindrel.exe")" "pindrel.exe $1") || true
+    if ! grep -q '^exit=0$' <<<"$out"; then
+        echo "pindrel.exe $1 failed: $out" >&2
+        exit 1
+    fi
+    sed -n 's/^elapsed_us=//p' <<<"$out"
+}
+
+median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+PROFILE=$(hostctl sysinfo | awk -F= '$1 == "user" { u = $2 } $1 == "computer" { c = $2 }
+    END { print u "@" c }')
+hostctl writeini "$(winpath "$WORK/app/pindrel.ini")" IconType "$PROFILE" Icon >/dev/null
+
+declare -A SAVE RESTORE TRIP
+SIZES=(100 1000)
+for n in 0 "${SIZES[@]}"; do
+    start_host "$n"
+    if ((n > 0)); then
+        TRIP[$n]=$(hostctl roundtrip "$ROUND_TRIPS" | sed -n 's/^mean_us=//p')
+    fi
+    saves=()
+    restores=()
+    for ((r = 0; r < RUNS; r++)); do
+        saves+=("$(timed_run -s)")
+        if ((n > 0)); then
+            hostctl scramble >/dev/null
+        fi
+        restores+=("$(timed_run -r)")
+    done
+    SAVE[$n]=$(printf '%s\n' "${saves[@]}" | median)
+    RESTORE[$n]=$(printf '%s\n' "${restores[@]}" | median)
+    stop_host
+done
+
+echo "pindrel.exe under $(wine --version), median of $RUNS runs each"
+printf 'one list-view round trip (LVM_GETITEMCOUNT, mean of %d):' "$ROUND_TRIPS"
+for n in "${SIZES[@]}"; do
+    printf ' %s us with %d icons;' "${TRIP[$n]}" "$n"
+done
+echo
+printf 'fixed cost of a run (no icons): save %.1f ms, restore %.1f ms\n' \
+    "$(bc -l <<<"${SAVE[0]} / 1000")" "$(bc -l <<<"${RESTORE[0]} / 1000")"
+printf '%-8s %6s %12s %14s %16s\n' "" icons "total ms" "per icon us" "round trips"
+for what in save restore; do
+    for n in "${SIZES[@]}"; do
+        if [ $what = save ]; then
+            total=${SAVE[$n]} base=${SAVE[0]}
+        else
+            total=${RESTORE[$n]} base=${RESTORE[0]}
+        fi
+        per=$(bc -l <<<"($total - $base) / $n")
+        printf '%-8s %6d %12.1f %14.1f %16.1f\n' "$what" "$n" "$(bc -l <<<"$total / 1000")" \
+            "$per" "$(bc -l <<<"$per / ${TRIP[$n]}")"
+    done
+done
