@@ -11,9 +11,12 @@
 //   write that changes nothing (the value stored already) leaves the file as it is under Wine,
 //   even its line ends, while the simulated engine writes it anew with CR LF; that file is then
 //   compared in its CR LF form.
-// - The kinds of case in kUncomparedCases below, where Wine's engine answers otherwise than the
-//   simulated one and no decision has been taken yet on which of the two Windows agrees with.
-//   They are left out of the generated sequences; PINDREL_INI_ALL_CASES=1 puts them back in.
+// - The kinds of case in UncomparedCases() below, where Wine's engine answers otherwise than the
+//   simulated one. The simulated engine keeps to the rules it documents (those of Windows as the
+//   program relies on them) rather than copy Wine's quirks, because none of these cases can arise
+//   from the program itself: it writes whole "key=value" pairs, never deletes, reads through a
+//   128-character buffer with an empty default, and its section names never are "[]". They are
+//   left out of the generated sequences; PINDREL_INI_ALL_CASES=1 puts them back in.
 #include "E2eTest.h"
 #include "IniSequences.h"
 
