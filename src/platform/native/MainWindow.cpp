@@ -225,19 +225,19 @@ void MainWindow::Create() {
 
 void MainWindow::CreateControls() {
     for (std::size_t index : CreationOrder()) {
-        const layout::ControlSpec& spec = layout::kControls[index];
-        const ControlClass cls = ClassFor(spec.kind);
+        const layout::ControlSpec& entry = layout::kControls[index];
+        const ControlClass cls = ClassFor(entry.kind);
         const auto id = static_cast<std::uintptr_t>(kFirstControlId + static_cast<int>(index));
         HWND control =
-            ::CreateWindowExA(cls.exStyle, cls.className, spec.caption, cls.style, 0, 0, 0, 0,
+            ::CreateWindowExA(cls.exStyle, cls.className, entry.caption, cls.style, 0, 0, 0, 0,
                               hwnd_, reinterpret_cast<HMENU>(id), instance_, nullptr);
         if (!control) {
-            throw std::runtime_error("The control " + std::string(spec.name) +
+            throw std::runtime_error("The control " + std::string(entry.name) +
                                      " of the Pindrel window could not be created (" +
                                      ErrorText(::GetLastError()) + ").");
         }
         controls_[index] = control;
-        if (spec.kind == layout::ControlKind::TextBox) {
+        if (entry.kind == layout::ControlKind::TextBox) {
             // A text box takes text of any length.
             ::SendMessageA(control, EM_LIMITTEXT, 0, 0);
         }
