@@ -54,6 +54,7 @@
 //                             list view moves the item all the same, so only this count shows it)
 //   count=<n>                 LVM_GETITEMCOUNT
 //   <index>,<x>,<y>,<text>    per item in index order: LVM_GETITEMPOSITION and LVM_GETITEMTEXTW
+#include "HostFiles.h"
 #include "HostProtocol.h"
 
 #include <windows.h>
@@ -123,32 +124,6 @@ std::string Narrow(const std::wstring& wide) {
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], n,
                         nullptr, nullptr);
     return utf8;
-}
-
-bool ReadWholeFile(const char* path, std::string& bytes) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes.clear();
-    char chunk[4096];
-    DWORD got = 0;
-    bool ok = true;
-    while ((ok = ReadFile(file, chunk, sizeof chunk, &got, nullptr) != 0) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return ok;
-}
-
-bool WriteWholeFile(const char* path, const std::string& bytes) {
-    HANDLE file =
-        CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    return CloseHandle(file) && ok;
 }
 
 // ---- scenario ------------------------------------------------------------------------------
@@ -457,7 +432,7 @@ LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds) {
     switch (cds.dwData) {
     case desktophost::kDump: {
         std::string path(static_cast<const char*>(cds.lpData), cds.cbData);
-        return WriteWholeFile(path.c_str(), StateText(host)) ? 1 : 0;
+        return hostfiles::WriteWholeFile(path, StateText(host)) ? 1 : 0;
     }
     case desktophost::kMove: {
         if (!desktop || cds.cbData != sizeof(MoveRequest))
@@ -641,7 +616,7 @@ Fill BuildDesktop(Host& host) {
 bool WriteReadyFile(const std::string& path) {
     std::string temp = path + ".tmp";
     std::string text = "pid=" + std::to_string(GetCurrentProcessId()) + "\r\n";
-    return WriteWholeFile(temp.c_str(), text) &&
+    return hostfiles::WriteWholeFile(temp, text) &&
            MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
@@ -653,7 +628,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string text;
-    if (!ReadWholeFile(argv[1], text)) {
+    if (!hostfiles::ReadWholeFile(argv[1], text)) {
         std::fprintf(stderr, "desktop-host: cannot read %s\n", argv[1]);
         return 2;
     }

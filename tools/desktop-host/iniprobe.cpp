@@ -19,6 +19,8 @@
 //                                  (as a text, or "-" when there is no file)
 //   R <result> <text>              for read: the function's result and the buffer's text up to the
 //                                  result
+#include "HostFiles.h"
+
 #include <windows.h>
 
 #include <cstdio>
@@ -77,31 +79,6 @@ std::vector<std::string> Split(const std::string& line) {
     return fields;
 }
 
-bool ReadFileBytes(const std::string& path, std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    bytes.clear();
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
-        bytes.append(chunk, got);
-    CloseHandle(file);
-    return true;
-}
-
-bool WriteFileBytes(const std::string& path, const std::string& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    return CloseHandle(file) && ok;
-}
-
 const char* Ptr(const std::string& text, bool isNull) {
     return isNull ? nullptr : text.c_str();
 }
@@ -114,7 +91,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::string script;
-    if (!ReadFileBytes(argv[1], script)) {
+    if (!hostfiles::ReadWholeFile(argv[1], script)) {
         std::fprintf(stderr, "iniprobe: cannot read %s\n", argv[1]);
         return 2;
     }
@@ -137,7 +114,7 @@ int main(int argc, char** argv) {
             DeleteFileA(path.c_str());
             output += "S " + f[1] + "\n";
         } else if (f[0] == "file" && f.size() == 2 && Unhex(f[1], a, na) && !na) {
-            if (!WriteFileBytes(path, a)) {
+            if (!hostfiles::WriteWholeFile(path, a)) {
                 std::fprintf(stderr, "iniprobe: cannot write %s\n", path.c_str());
                 return 3;
             }
@@ -147,7 +124,7 @@ int main(int argc, char** argv) {
             BOOL result =
                 WritePrivateProfileStringA(Ptr(a, na), Ptr(b, nb), Ptr(c, nc), path.c_str());
             std::string bytes;
-            bool exists = ReadFileBytes(path, bytes);
+            bool exists = hostfiles::ReadWholeFile(path, bytes);
             output += "W " + std::to_string(result) + " " + (exists ? Hex(bytes) : "-") + "\n";
         } else if (f[0] == "read" && f.size() == 5 && Unhex(f[1], a, na) && Unhex(f[2], b, nb) &&
                    Unhex(f[3], c, nc)) {
@@ -163,7 +140,7 @@ int main(int argc, char** argv) {
             return 4;
         }
     }
-    if (!WriteFileBytes(argv[3], output)) {
+    if (!hostfiles::WriteWholeFile(argv[3], output)) {
         std::fprintf(stderr, "iniprobe: cannot write %s\n", argv[3]);
         return 5;
     }
