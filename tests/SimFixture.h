@@ -12,6 +12,10 @@
 
 namespace pindrel::testing {
 
+// The files of user USER1 on DESK1 with the default 1024x768 screen and C:\Tools\Pindrel.exe.
+inline const char* const kLayout = "C:\\Tools\\USER1@DESK1@1024x768.txt";
+inline const char* const kIni = "C:\\Tools\\Pindrel.ini";
+
 class SimTest : public ::testing::Test {
   protected:
     SimTest() {

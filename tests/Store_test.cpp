@@ -7,12 +7,9 @@
 #include <gtest/gtest.h>
 
 using namespace pindrel;
+using pindrel::testing::kIni;
+using pindrel::testing::kLayout;
 using pindrel::testing::SimTest;
-
-namespace {
-const char* const kLayout = "C:\\Tools\\USER1@DESK1@1024x768.txt";
-const char* const kIni = "C:\\Tools\\Pindrel.ini";
-} // namespace
 
 class Store : public SimTest {
   protected:
