@@ -12,7 +12,7 @@
 # figure is that of the moves.
 #
 # Usage: bench/wine_figures.sh [runs per figure, default 5]
-# Environment: PINDREL_WINDOWS_BUILD (default build/windows-x86, built when its programs are
+# Environment: PINDREL_WINDOWS_BUILD (default build/windows-x64, built when its programs are
 # missing), PINDREL_WINEPREFIX (default build/wineprefix-bench).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
@@ -20,14 +20,14 @@ ROOT=$PWD
 RUNS=${1:-5}
 ROUND_TRIPS=2000
 
-BUILD=${PINDREL_WINDOWS_BUILD:-$ROOT/build/windows-x86}
+BUILD=${PINDREL_WINDOWS_BUILD:-$ROOT/build/windows-x64}
 PINDREL=$BUILD/src/platform/native/pindrel.exe
 HOST=$BUILD/tools/desktop-host/desktop-host.exe
 HOSTCTL=$BUILD/tools/desktop-host/hostctl.exe
 if [ ! -f "$PINDREL" ] || [ ! -f "$HOST" ] || [ ! -f "$HOSTCTL" ]; then
     echo "building the Windows programs in $BUILD ..." >&2
-    cmake --preset windows-x86 >/dev/null
-    cmake --build --preset windows-x86 --target pindrel desktop-host hostctl >/dev/null
+    cmake --preset windows-x64 >/dev/null
+    cmake --build --preset windows-x64 --target pindrel desktop-host hostctl >/dev/null
 fi
 
 export PINDREL_WINEPREFIX=${PINDREL_WINEPREFIX:-$ROOT/build/wineprefix-bench}

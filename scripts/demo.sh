@@ -12,9 +12,9 @@ root=$(pwd)
 scripts/setup.sh
 
 echo "Building pindrel.exe and the stand-in desktop..."
-cmake --preset windows-x86 >/dev/null
-cmake --build --preset windows-x86 --target pindrel desktop-host hostctl >/dev/null
-build=build/windows-x86
+cmake --preset windows-x64 >/dev/null
+cmake --build --preset windows-x64 --target pindrel desktop-host hostctl >/dev/null
+build=build/windows-x64
 
 source scripts/wine-env.sh
 pindrel_wine_prefix

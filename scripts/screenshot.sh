@@ -5,30 +5,30 @@
 #
 #   scripts/screenshot.sh [output.png]
 #
-# Needs Xvfb, ImageMagick and Wine (scripts/setup.sh installs them) and the windows-x86 build,
+# Needs Xvfb, ImageMagick and Wine (scripts/setup.sh installs them) and the windows-x64 build,
 # which it makes when pindrel.exe or wincheck.exe is missing. Environment variables:
-#   PINDREL_EXE, WINCHECK_EXE          the programs (default: the windows-x86 build)
+#   PINDREL_EXE, WINCHECK_EXE          the programs (default: the windows-x64 build)
 #   PINDREL_SCREENSHOT_WINEPREFIX      the prefix (default: build/wineprefix-x11); every Wine
 #                                      program of that prefix is ended when the script ends
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs/window.png}")
-build=$root/build/windows-x86
+build=$root/build/windows-x64
 pindrel=${PINDREL_EXE:-$build/src/platform/native/pindrel.exe}
 wincheck=${WINCHECK_EXE:-$build/tools/desktop-host/wincheck.exe}
 export PINDREL_WINEPREFIX=${PINDREL_SCREENSHOT_WINEPREFIX:-$root/build/wineprefix-x11}
 export PINDREL_WINE_GRAPHICS=x11
 
-for program in Xvfb import wine wineserver; do
+for program in Xvfb import; do
     command -v "$program" >/dev/null || {
         echo "screenshot: $program is not installed (scripts/setup.sh installs it)" >&2
         exit 1
     }
 done
 if [ ! -f "$pindrel" ] || [ ! -f "$wincheck" ]; then
-    (cd "$root" && cmake --preset windows-x86 >/dev/null &&
-        cmake --build --preset windows-x86 --target pindrel wincheck >/dev/null)
+    (cd "$root" && cmake --preset windows-x64 >/dev/null &&
+        cmake --build --preset windows-x64 --target pindrel wincheck >/dev/null)
 fi
 
 work=$(mktemp -d)

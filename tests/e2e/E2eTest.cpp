@@ -31,9 +31,10 @@ std::string Describe(const ProcessResult& r) {
 } // namespace
 
 void E2eTest::SetUp() {
-    if (!session().usable())
-        GTEST_SKIP() << "end-to-end tests need Wine and the Windows build: "
-                     << session().unusableReason();
+    if (WineOptedOut())
+        GTEST_SKIP() << "Wine left out at the user's request (PINDREL_E2E_WITHOUT_WINE=1)";
+    ASSERT_TRUE(session().usable())
+        << "end-to-end tests need Wine and the Windows build: " << session().unusableReason();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
     for (char& c : name) {
@@ -158,9 +159,9 @@ void PindrelTest::SetUp() {
     E2eTest::SetUp();
     if (IsSkipped())
         return;
-    if (!session().hasPindrel())
-        GTEST_SKIP() << "pindrel.exe not found at " << session().pindrelExe()
-                     << ": build the windows-x86 preset, or name it with PINDREL_EXE";
+    ASSERT_TRUE(session().hasPindrel())
+        << "pindrel.exe not found at " << session().pindrelExe()
+        << ": build the windows-x64 preset, or name it with PINDREL_EXE";
 }
 
 } // namespace e2e

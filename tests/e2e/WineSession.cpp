@@ -37,21 +37,6 @@ fs::path Locate(const char* variable, const std::vector<const char*>& candidates
     return build / candidates.front();
 }
 
-bool OnPath(const std::string& program) {
-    std::string path = Env("PATH");
-    size_t pos = 0;
-    while (pos <= path.size()) {
-        size_t end = path.find(':', pos);
-        if (end == std::string::npos)
-            end = path.size();
-        fs::path dir = path.substr(pos, end - pos);
-        if (!dir.empty() && access((dir / program).c_str(), X_OK) == 0)
-            return true;
-        pos = end + 1;
-    }
-    return false;
-}
-
 int ToInt(const std::string& text) {
     size_t used = 0;
     int v = std::stoi(text, &used);
@@ -69,6 +54,20 @@ void ParsePair(const std::string& text, char separator, int& a, int& b) {
 }
 
 } // namespace
+
+std::string WineLoader() {
+    const std::string named = Env("WINELOADER");
+    return named.empty() ? "/usr/lib/wine/wine64" : named;
+}
+
+std::string WineServer() {
+    const std::string named = Env("WINESERVER");
+    return named.empty() ? "/usr/lib/wine/wineserver64" : named;
+}
+
+bool WineOptedOut() {
+    return Env("PINDREL_E2E_WITHOUT_WINE") == "1";
+}
 
 SysInfo ParseSysInfo(const std::string& text) {
     std::map<std::string, std::string> values;
@@ -134,11 +133,15 @@ void WineSession::Start() {
     iniprobe_ = Locate("INIPROBE_EXE", {"tools/desktop-host/iniprobe.exe"});
     for (const fs::path* tool : {&desktopHost_, &hostctl_}) {
         if (!fs::exists(*tool))
-            return Fail(tool->string() + " not found: build the windows-x86 preset, or name it "
+            return Fail(tool->string() + " not found: build the windows-x64 preset, or name it "
                                          "with DESKTOP_HOST_EXE / HOSTCTL_EXE");
     }
-    if (!OnPath("wine") || !OnPath("wineserver"))
-        return Fail("wine is not installed");
+    if (access(WineLoader().c_str(), X_OK) != 0 || access(WineServer().c_str(), X_OK) != 0)
+        return Fail("64-bit Wine is not installed (" + WineLoader() + ", " + WineServer() +
+                    "; scripts/setup.sh installs wine64)");
+    setenv("WINELOADER", WineLoader().c_str(), 1);
+    setenv("WINESERVER", WineServer().c_str(), 1);
+    setenv("WINEARCH", "win64", 1);
 
     std::string prefix = Env("PINDREL_E2E_WINEPREFIX");
     prefix_ =
@@ -153,7 +156,7 @@ void WineSession::Start() {
     // this run's desktop.
     const fs::path here = PINDREL_E2E_BINARY_DIR;
     if (fs::exists(prefix_ / "system.reg"))
-        RunProcess({"wineserver", "-k"}, here);
+        RunProcess({WineServer(), "-k"}, here);
 
     const fs::path env = fs::path(PINDREL_E2E_SOURCE_DIR) / "scripts" / "wine-env.sh";
     ProcessResult boot =
@@ -164,7 +167,8 @@ void WineSession::Start() {
 
     ProcessResult info = Wine({hostctl_.string(), "sysinfo"}, here);
     if (info.status != 0)
-        return Fail("hostctl.exe does not run under Wine: " + info.err);
+        return Fail("hostctl.exe does not run under Wine (status " + std::to_string(info.status) +
+                    (info.hung ? ", hung" : "") + "): " + info.err + info.out);
     try {
         sysInfo_ = ParseSysInfo(info.out);
     } catch (const std::exception& e) {
@@ -175,19 +179,19 @@ void WineSession::Start() {
 
 void WineSession::Stop() {
     if (started_ && Env("PINDREL_E2E_KEEP_WINESERVER") != "1")
-        RunProcess({"wineserver", "-k"}, PINDREL_E2E_BINARY_DIR);
+        RunProcess({WineServer(), "-k"}, PINDREL_E2E_BINARY_DIR);
     started_ = false;
 }
 
 ProcessResult WineSession::Wine(const std::vector<std::string>& args, const fs::path& cwd) const {
-    std::vector<std::string> argv{"wine"};
+    std::vector<std::string> argv{WineLoader()};
     argv.insert(argv.end(), args.begin(), args.end());
     return RunProcess(argv, cwd);
 }
 
 BackgroundProcess WineSession::WineInBackground(const std::vector<std::string>& args,
                                                 const fs::path& cwd, const fs::path& log) const {
-    std::vector<std::string> argv{"wine"};
+    std::vector<std::string> argv{WineLoader()};
     argv.insert(argv.end(), args.begin(), args.end());
     return BackgroundProcess(argv, cwd, log);
 }

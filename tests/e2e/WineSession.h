@@ -9,6 +9,9 @@
 //                            ends every Wine process of this prefix at its start and its end, so it
 //                            must not be a prefix that anything else uses at the same time.
 //   PINDREL_E2E_KEEP_WINESERVER=1   leave the wineserver running after the run
+//   PINDREL_E2E_WITHOUT_WINE=1      skip every test that needs Wine, saying so (by default a
+//                                   Wine that cannot be started fails those tests)
+//   WINELOADER, WINESERVER   the 64-bit loader and server (default: Debian's wine64 ones)
 #pragma once
 
 #include "Process.h"
@@ -32,6 +35,13 @@ struct SysInfo {
 };
 
 SysInfo ParseSysInfo(const std::string& text);
+
+// The 64-bit Wine loader and server, called directly: Debian's /usr/bin/wine wrapper would pick
+// the 32-bit loader whenever wine32 is installed.
+std::string WineLoader();
+std::string WineServer();
+// True when the person running the tests asked to leave Wine out (PINDREL_E2E_WITHOUT_WINE=1).
+bool WineOptedOut();
 
 // "Z:" and the absolute Unix path with "\" separators: how a Wine program sees a Unix file.
 std::string WinPath(const fs::path& unixPath);

@@ -9,9 +9,14 @@ class WineEnvironment : public ::testing::Environment {
   public:
     void SetUp() override {
         auto& session = e2e::WineSession::Instance();
+        if (e2e::WineOptedOut()) {
+            std::fprintf(stderr, "pindrel_e2e: Wine left out at the user's request: every test "
+                                 "skips\n");
+            return;
+        }
         session.Start();
         if (!session.usable())
-            std::fprintf(stderr, "pindrel_e2e: skipping: %s\n", session.unusableReason().c_str());
+            std::fprintf(stderr, "pindrel_e2e: FAILING: %s\n", session.unusableReason().c_str());
     }
     void TearDown() override { e2e::WineSession::Instance().Stop(); }
 };

@@ -111,8 +111,8 @@ std::string Describe(const IniOp& op) {
 class IniDifferentialTest : public E2eTest {};
 
 TEST_F(IniDifferentialTest, SimulatedEngineAgreesWithTheRealProfileFunctions) {
-    if (!fs::exists(session().iniprobeExe()))
-        GTEST_SKIP() << "iniprobe.exe not found at " << session().iniprobeExe();
+    ASSERT_TRUE(fs::exists(session().iniprobeExe()))
+        << "iniprobe.exe not found at " << session().iniprobeExe();
     const std::uint32_t seed = EnvNumber("PINDREL_INI_SEED", 20240607);
     const auto count = static_cast<int>(EnvNumber("PINDREL_INI_SEQUENCES", 600));
     const bool allCases = EnvNumber("PINDREL_INI_ALL_CASES", 0) != 0;

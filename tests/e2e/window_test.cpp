@@ -5,7 +5,7 @@
 // (src/WindowLayout.h) converted at the DPI the prefix is set to.
 //
 // Environment variables, besides those of WineSession.h:
-//   WINCHECK_EXE                  the checker (default: the windows-x86 build)
+//   WINCHECK_EXE                  the checker (default: the windows-x64 build)
 //   PINDREL_E2E_X11_WINEPREFIX    the prefix (default: "wineprefix-x11" beside the test binary).
 //                                 The run ends every Wine process of this prefix at its start and
 //                                 its end, so it must not be a prefix that anything else uses.
@@ -159,15 +159,20 @@ class X11Session {
         wincheck_ = named.empty() ? fs::path(PINDREL_E2E_WINDOWS_BUILD) / "tools" / "desktop-host" /
                                         "wincheck.exe"
                                   : fs::absolute(named);
-        for (const char* program : {"Xvfb", "import", "wine", "wineserver"}) {
+        for (const char* program : {"Xvfb", "import"}) {
             if (!OnPath(program))
-                return Skip(std::string(program) +
-                            " is not installed (scripts/setup.sh installs it)");
+                return Broken(std::string(program) +
+                              " is not installed (scripts/setup.sh installs it)");
+        }
+        for (const std::string& program : {WineLoader(), WineServer()}) {
+            if (access(program.c_str(), X_OK) != 0)
+                return Broken(program + " is not installed (scripts/setup.sh installs wine64)");
         }
         for (const fs::path* exe : {&pindrel_, &hostctl_, &wincheck_}) {
             if (!fs::exists(*exe))
-                return Skip(exe->string() + " not found: build the windows-x86 preset, or name it "
-                                            "with PINDREL_EXE / HOSTCTL_EXE / WINCHECK_EXE");
+                return Broken(exe->string() +
+                              " not found: build the windows-x64 preset, or name it "
+                              "with PINDREL_EXE / HOSTCTL_EXE / WINCHECK_EXE");
         }
 
         const fs::path here = PINDREL_E2E_BINARY_DIR;
@@ -179,7 +184,7 @@ class X11Session {
 
         // Programs left over from an earlier run that did not end cleanly.
         if (fs::exists(prefix_ / "system.reg"))
-            RunProcess(WithEnv({"wineserver", "-k"}), here);
+            RunProcess(WithEnv({WineServer(), "-k"}), here);
         const fs::path script = fs::path(PINDREL_E2E_SOURCE_DIR) / "scripts" / "wine-env.sh";
         std::vector<std::string> boot = WithEnv(
             {"bash", "-c", "source \"$1\" && pindrel_wine_prefix", "bash", script.string()});
@@ -218,7 +223,7 @@ class X11Session {
 
     void Stop() {
         if (serverUp_ && Env("PINDREL_E2E_KEEP_WINESERVER") != "1")
-            RunProcess(WithEnv({"wineserver", "-k"}), PINDREL_E2E_BINARY_DIR);
+            RunProcess(WithEnv({WineServer(), "-k"}), PINDREL_E2E_BINARY_DIR);
         serverUp_ = false;
         dpi_ = 0;
         x_.Stop();
@@ -227,7 +232,6 @@ class X11Session {
     }
 
     bool usable() const { return usable_; }
-    bool skipped() const { return skipped_; }
     const std::string& reason() const { return reason_; }
     const fs::path& pindrelExe() const { return pindrel_; }
     const fs::path& wincheckExe() const { return wincheck_; }
@@ -242,13 +246,16 @@ class X11Session {
                                      "PINDREL_WINEPREFIX=" + prefix_.string(),
                                      "DISPLAY=" + x_.display(),
                                      "WINEDEBUG=-all",
+                                     "WINEARCH=win64",
+                                     "WINELOADER=" + WineLoader(),
+                                     "WINESERVER=" + WineServer(),
                                      "WINEDLLOVERRIDES=mscoree,mshtml="};
         all.insert(all.end(), argv.begin(), argv.end());
         return all;
     }
 
     ProcessResult Wine(const std::vector<std::string>& args, const fs::path& cwd) const {
-        std::vector<std::string> argv{"wine"};
+        std::vector<std::string> argv{WineLoader()};
         argv.insert(argv.end(), args.begin(), args.end());
         return RunProcess(WithEnv(argv), cwd);
     }
@@ -264,22 +271,17 @@ class X11Session {
                                PINDREL_E2E_BINARY_DIR);
         if (r.status != 0)
             throw HarnessError("cannot set the DPI: " + Describe(r));
-        RunProcess(WithEnv({"wineserver", "-k"}), PINDREL_E2E_BINARY_DIR);
-        RunProcess(WithEnv({"wineserver", "-w"}), PINDREL_E2E_BINARY_DIR);
-        RunProcess(WithEnv({"wineserver", "-p"}), PINDREL_E2E_BINARY_DIR);
+        RunProcess(WithEnv({WineServer(), "-k"}), PINDREL_E2E_BINARY_DIR);
+        RunProcess(WithEnv({WineServer(), "-w"}), PINDREL_E2E_BINARY_DIR);
+        RunProcess(WithEnv({WineServer(), "-p"}), PINDREL_E2E_BINARY_DIR);
         dpi_ = dpi;
     }
 
   private:
-    void Skip(const std::string& reason) {
-        skipped_ = true;
-        reason_ = reason;
-    }
     void Broken(const std::string& reason) { reason_ = reason; }
 
     bool started_ = false;
     bool usable_ = false;
-    bool skipped_ = false;
     bool serverUp_ = false;
     int dpi_ = 0; // 0 until set
     std::string reason_;
@@ -507,9 +509,8 @@ class WindowTest : public ::testing::Test {
     static X11Session& x11() { return X11Session::Instance(); }
 
     void SetUp() override {
-        if (x11().skipped())
-            GTEST_SKIP() << "window tests need Xvfb, ImageMagick, Wine and the Windows build: "
-                         << x11().reason();
+        if (WineOptedOut())
+            GTEST_SKIP() << "Wine left out at the user's request (PINDREL_E2E_WITHOUT_WINE=1)";
         ASSERT_TRUE(x11().usable())
             << "the X11 Wine session could not be set up: " << x11().reason();
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -527,8 +528,8 @@ class WindowTest : public ::testing::Test {
     // its window is shown and idle.
     void StartPindrel(int dpi) {
         x11().SetDpi(dpi);
-        pindrel_ = BackgroundProcess(x11().WithEnv({"wine", (app_ / "pindrel.exe").string()}), app_,
-                                     dir_ / "pindrel.log");
+        pindrel_ = BackgroundProcess(x11().WithEnv({WineLoader(), (app_ / "pindrel.exe").string()}),
+                                     app_, dir_ / "pindrel.log");
         ProcessResult r = WinCheck({"wait"});
         if (r.status != 0)
             throw HarnessError("pindrel's window did not appear: " + Describe(r) +
