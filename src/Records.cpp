@@ -15,34 +15,31 @@ void WriteU32(std::uint8_t* bytes, std::uint32_t value) {
     bytes[3] = static_cast<std::uint8_t>(value >> 24);
 }
 
-std::array<std::uint8_t, kLvItemSize> EncodeLvItem(const LvItem& item) {
-    std::array<std::uint8_t, kLvItemSize> bytes{};
-    WriteU32(&bytes[offsets::kMask], item.mask);
-    WriteU32(&bytes[offsets::kItem], static_cast<std::uint32_t>(item.iItem));
-    WriteU32(&bytes[offsets::kSubItem], static_cast<std::uint32_t>(item.iSubItem));
-    WriteU32(&bytes[offsets::kState], item.state);
-    WriteU32(&bytes[offsets::kStateMask], item.stateMask);
-    WriteU32(&bytes[offsets::kText], item.pszText);
-    WriteU32(&bytes[offsets::kTextMax], static_cast<std::uint32_t>(item.cchTextMax));
-    WriteU32(&bytes[offsets::kImage], static_cast<std::uint32_t>(item.iImage));
-    WriteU32(&bytes[offsets::kParam], item.lParam);
-    WriteU32(&bytes[offsets::kIndent], static_cast<std::uint32_t>(item.iIndent));
-    return bytes;
+namespace {
+
+void WritePointer(std::uint8_t* bytes, std::uint64_t value, std::size_t size) {
+    WriteU32(bytes, static_cast<std::uint32_t>(value));
+    if (size == 8) {
+        WriteU32(bytes + 4, static_cast<std::uint32_t>(value >> 32));
+    }
 }
 
-LvItem DecodeLvItem(const std::uint8_t* bytes) {
-    LvItem item;
-    item.mask = ReadU32(bytes + offsets::kMask);
-    item.iItem = static_cast<std::int32_t>(ReadU32(bytes + offsets::kItem));
-    item.iSubItem = static_cast<std::int32_t>(ReadU32(bytes + offsets::kSubItem));
-    item.state = ReadU32(bytes + offsets::kState);
-    item.stateMask = ReadU32(bytes + offsets::kStateMask);
-    item.pszText = ReadU32(bytes + offsets::kText);
-    item.cchTextMax = static_cast<std::int32_t>(ReadU32(bytes + offsets::kTextMax));
-    item.iImage = static_cast<std::int32_t>(ReadU32(bytes + offsets::kImage));
-    item.lParam = ReadU32(bytes + offsets::kParam);
-    item.iIndent = static_cast<std::int32_t>(ReadU32(bytes + offsets::kIndent));
-    return item;
+} // namespace
+
+std::array<std::uint8_t, kLvItemMaxSize> EncodeLvItem(const LvItem& item, RecordForm form) {
+    const LvItemLayout& at = Layout(form);
+    std::array<std::uint8_t, kLvItemMaxSize> bytes{};
+    WriteU32(&bytes[at.mask], item.mask);
+    WriteU32(&bytes[at.item], static_cast<std::uint32_t>(item.iItem));
+    WriteU32(&bytes[at.subItem], static_cast<std::uint32_t>(item.iSubItem));
+    WriteU32(&bytes[at.state], item.state);
+    WriteU32(&bytes[at.stateMask], item.stateMask);
+    WritePointer(&bytes[at.text], item.pszText, at.pointerSize);
+    WriteU32(&bytes[at.textMax], static_cast<std::uint32_t>(item.cchTextMax));
+    WriteU32(&bytes[at.image], static_cast<std::uint32_t>(item.iImage));
+    WritePointer(&bytes[at.param], item.lParam, at.pointerSize);
+    WriteU32(&bytes[at.indent], static_cast<std::uint32_t>(item.iIndent));
+    return bytes;
 }
 
 std::array<std::uint8_t, kPointSize> EncodePoint(Point point) {

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstring>
+#include <limits>
 
 namespace pindrel::modPindrel {
 
@@ -79,6 +80,17 @@ class ReachableBuffer {
 constexpr DWORD kTextBufferBytes = 80;
 constexpr std::int32_t kTextMaxCharacters = 80;
 
+// An address in the list view's process as a message parameter. Every address passed here came
+// from this program's own VirtualAllocEx or MapViewOfFile, which give a 32-bit program only
+// addresses that fit its LPARAM; one that would not fit gives 0, which no request acts on.
+LPARAM AddressParam(RemoteAddr address) {
+    const std::uint64_t value = raw(address);
+    if (value > std::numeric_limits<std::uintptr_t>::max()) {
+        return 0;
+    }
+    return static_cast<LPARAM>(static_cast<std::uintptr_t>(value));
+}
+
 std::string WideToAnsi(WindowsApi& api, const std::u16string& wide) {
     if (wide.empty()) {
         return {};
@@ -96,7 +108,10 @@ std::string WideToAnsi(WindowsApi& api, const std::u16string& wide) {
 }
 
 std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid) {
-    ReachableBuffer record(api, true, pid, records::kLvItemSize);
+    // The list view reads the record in the form of its own process.
+    const records::RecordForm form = ListViewRecordForm(api, pid);
+    const DWORD recordSize = records::Layout(form).size;
+    ReachableBuffer record(api, true, pid, recordSize);
     ReachableBuffer text(api, true, pid, kTextBufferBytes);
     std::array<std::uint8_t, kTextBufferBytes> local{};
     if (record.valid() && text.valid()) {
@@ -107,11 +122,10 @@ std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t inde
         // The request is wide, so the list view may write up to 80 UTF-16 units (160 bytes)
         // behind pszText; the allocation is a whole page, which holds them.
         item.cchTextMax = kTextMaxCharacters;
-        const auto bytes = records::EncodeLvItem(item);
-        record.Write(bytes.data(), records::kLvItemSize);
+        const auto bytes = records::EncodeLvItem(item, form);
+        record.Write(bytes.data(), recordSize);
         text.Write(local.data(), kTextBufferBytes);
-        api.SendMessageA(listView, win::LVM_GETITEMW, 0,
-                         static_cast<LPARAM>(raw(record.address())));
+        api.SendMessageA(listView, win::LVM_GETITEMW, 0, AddressParam(record.address()));
         text.Read(local.data(), kTextBufferBytes);
     }
     record.Release();
@@ -125,19 +139,23 @@ std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t inde
     return WideToAnsi(api, TrimAtNul(wide));
 }
 
+// The shared-mapping path exists only on the non-NT Windows, which is 32-bit throughout: the
+// record is always the 40-byte form.
 std::string GetItemTextShared(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid) {
-    ReachableBuffer record(api, false, pid, records::kLvItemSize);
+    constexpr records::RecordForm form = records::RecordForm::Bits32;
+    const DWORD recordSize = records::Layout(form).size;
+    ReachableBuffer record(api, false, pid, recordSize);
     ReachableBuffer text(api, false, pid, kTextBufferBytes);
     std::array<char, kTextBufferBytes> local{};
     if (record.valid() && text.valid()) {
         records::LvItem item;
         item.pszText = raw(text.address());
         item.cchTextMax = kTextMaxCharacters;
-        const auto bytes = records::EncodeLvItem(item);
-        record.Write(bytes.data(), records::kLvItemSize);
+        const auto bytes = records::EncodeLvItem(item, form);
+        record.Write(bytes.data(), recordSize);
         text.Write(local.data(), kTextBufferBytes);
         api.SendMessageA(listView, win::LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
-                         static_cast<LPARAM>(raw(record.address())));
+                         AddressParam(record.address()));
         text.Read(local.data(), kTextBufferBytes);
     }
     record.Release();
@@ -151,6 +169,31 @@ Hwnd FindDesktopListView(WindowsApi& api) {
     const Hwnd progman = api.FindWindowA("Progman", nullptr);
     const Hwnd view = api.FindWindowExA(progman, Hwnd{0}, "SHELLDLL_defVIEW", nullptr);
     return api.FindWindowExA(view, Hwnd{0}, "SysListView32", nullptr);
+}
+
+records::RecordForm ListViewRecordForm(WindowsApi& api, Pid processId) {
+    using records::RecordForm;
+    const RecordForm own = api.IsProgram64Bit() ? RecordForm::Bits64 : RecordForm::Bits32;
+    // A 32-bit program that is not itself under WOW64 runs on 32-bit Windows, where every process
+    // is 32-bit.
+    if (own == RecordForm::Bits32) {
+        BOOL selfWow64 = 0;
+        if (api.IsWow64Process(api.GetCurrentProcess(), &selfWow64) == 0 || selfWow64 == 0) {
+            return own;
+        }
+    }
+    // On 64-bit Windows the list view's process is 32-bit exactly when it runs under WOW64.
+    const Handle process = api.OpenProcess(win::PROCESS_QUERY_LIMITED_INFORMATION, 0, processId);
+    if (process == Handle{0}) {
+        return own;
+    }
+    BOOL wow64 = 0;
+    const BOOL answered = api.IsWow64Process(process, &wow64);
+    api.CloseHandle(process);
+    if (answered == 0) {
+        return own;
+    }
+    return wow64 != 0 ? RecordForm::Bits32 : RecordForm::Bits64;
 }
 
 bool IsWindowsNT(WindowsApi& api) {
@@ -214,7 +257,7 @@ void ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32
         buffer.Write(bytes.data(), records::kPointSize);
         for (std::int32_t i = 0; i < count; ++i) {
             api.SendMessageA(listView, win::LVM_GETITEMPOSITION, static_cast<WPARAM>(i),
-                             static_cast<LPARAM>(raw(buffer.address())));
+                             AddressParam(buffer.address()));
             bytes = records::EncodePoint(table[static_cast<std::size_t>(i)]);
             buffer.Read(bytes.data(), records::kPointSize);
             table[static_cast<std::size_t>(i)] = records::DecodePoint(bytes.data());

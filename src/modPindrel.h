@@ -3,6 +3,7 @@
 #pragma once
 
 #include "ProgramState.h"
+#include "Records.h"
 #include "platform/Runtime.h"
 #include "platform/WindowsApi.h"
 
@@ -17,6 +18,11 @@ namespace pindrel::modPindrel {
 // "Progman" -> "SHELLDLL_defVIEW" -> "SysListView32". No step tests its result: a missing window
 // becomes parent 0 of the next lookup, which then searches the top-level windows.
 Hwnd FindDesktopListView(WindowsApi& api);
+// The form of LVITEM that the list view's process reads: that of its own bitness. A 64-bit program
+// takes the 32-bit form for a shell under WOW64; a 32-bit program under WOW64 (so on 64-bit
+// Windows) takes the 64-bit form for a shell that is not. Where the question cannot be answered
+// (no IsWow64Process, the process cannot be opened for it) the program's own form is taken.
+records::RecordForm ListViewRecordForm(WindowsApi& api, Pid processId);
 // True when the version query succeeds and reports the NT platform (id 2).
 bool IsWindowsNT(WindowsApi& api);
 

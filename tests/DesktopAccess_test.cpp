@@ -9,102 +9,179 @@ using namespace pindrel;
 using namespace pindrel::modPindrel;
 using pindrel::testing::SimTest;
 
+namespace {
+
+// One machine: the bitness of Windows, of this program and of the shell, and the platform.
+struct Machine {
+    const char* name;
+    int windowsBits;
+    int programBits;
+    int shellBits;
+    DWORD platform = win::VER_PLATFORM_WIN32_NT;
+};
+
+const Machine kMachines[] = {
+    {"x64 program, 64-bit shell", 64, 64, 64},
+    {"x64 program, WOW64 shell", 64, 64, 32},
+    {"x86 program under WOW64, 64-bit shell", 64, 32, 64},
+    {"x86 program under WOW64, WOW64 shell", 64, 32, 32},
+    {"x86 program, 32-bit Windows", 32, 32, 32},
+    {"x86 program, Windows 98", 32, 32, 32, win::VER_PLATFORM_WIN32_WINDOWS},
+};
+
+} // namespace
+
 class DesktopAccess : public SimTest {
   protected:
-    std::vector<std::string> CallNames() const {
-        std::vector<std::string> names;
-        for (const auto& call : session->Calls()) {
-            names.push_back(call.function);
-        }
-        return names;
+    void Boot(const Machine& m) {
+        NewSession();
+        session->SetWindowsBits(m.windowsBits);
+        session->SetProgramBits(m.programBits);
+        session->SetPlatformId(m.platform);
+    }
+    sim::SimShell Shell(const Machine& m, std::initializer_list<const char*> names) {
+        sim::SimShell shell = session->CreateShell(sim::ShellShape::Standard, 0, m.shellBits);
+        std::int32_t y = 0;
+        for (const char* name : names)
+            session->AddItem(shell.listView, std::string(name), Point{10, y += 75});
+        return shell;
+    }
+    std::vector<sim::SimCall> CallsOf(const std::string& function) const {
+        std::vector<sim::SimCall> found;
+        for (const auto& call : session->Calls())
+            if (call.function == function)
+                found.push_back(call);
+        return found;
     }
 };
 
-TEST_F(DesktopAccess, FindsTheListViewUnderProgmanAndTheShellView) {
-    const auto shell = session->CreateShell(sim::ShellShape::Standard);
-    EXPECT_EQ(FindDesktopListView(*session), shell.listView);
-}
-
-TEST_F(DesktopAccess, LookupFallsBackToTopLevelWindows) {
-    // Without "Progman" the view window is looked for among the top-level windows.
-    const auto noProgman = session->CreateShell(sim::ShellShape::NoProgman);
-    EXPECT_EQ(FindDesktopListView(*session), noProgman.listView);
-}
-
-TEST_F(DesktopAccess, LookupWithoutViewWindowGivesTheFirstTopLevelListView) {
-    const auto shell = session->CreateShell(sim::ShellShape::NoDefView);
-    EXPECT_EQ(FindDesktopListView(*session), shell.otherListView);
-}
-
-TEST_F(DesktopAccess, LookupGivesZeroWhenThereIsNoListView) {
-    session->CreateShell(sim::ShellShape::NoListView);
-    EXPECT_EQ(FindDesktopListView(*session), Hwnd{0});
+TEST_F(DesktopAccess, LookupFollowsProgmanThenFallsBackToTopLevelWindows) {
+    using sim::ShellShape;
+    for (ShellShape shape : {ShellShape::Standard, ShellShape::NoProgman, ShellShape::NoDefView,
+                             ShellShape::NoListView, ShellShape::Nothing}) {
+        NewSession();
+        const sim::SimShell shell = session->CreateShell(shape);
+        // Without a view window the first top-level list view is the desktop.
+        const Hwnd expected = shape == ShellShape::NoDefView ? shell.otherListView : shell.listView;
+        EXPECT_EQ(FindDesktopListView(*session), expected) << static_cast<int>(shape);
+    }
+    // Window 0 answers nothing, and nothing is obtained for it.
     EXPECT_EQ(GetItemCount(*session, Hwnd{0}), 0);
     EXPECT_FALSE(IsAutoArrangeOn(*session, Hwnd{0}));
     EXPECT_EQ(GetItemText(*session, Hwnd{0}, 0), "");
     ExpectNothingLeaked();
 }
 
-TEST_F(DesktopAccess, ItemTextsAreCutAtFortyUnitsOnNtAndAtSeventyNineBytesElsewhere) {
+// Every name comes back on every machine, cut as its transport cuts: at 40 UTF-16 units through
+// the shell's memory, at 79 bytes through a shared mapping. The record sent is the list view's own
+// form, and a 64-bit program's addresses (above 4 GiB there) reach the list view whole.
+TEST_F(DesktopAccess, ItemTextsComeBackOnEveryMachineInTheShellsRecordForm) {
     const std::string s39(39, 'a');
-    const std::string s40 = std::string(39, 'b') + "c";
     const std::string s45 = std::string(40, 'd') + "eeeee";
     const std::string s80(80, 'f');
-    const auto shell = Desktop({{s39.c_str(), {}},
-                                {s40.c_str(), {}},
-                                {s45.c_str(), {}},
-                                {s80.c_str(), {}},
-                                {"Caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD", {}}});
-    const Hwnd lv = shell.listView;
-
-    EXPECT_EQ(GetItemText(*session, lv, 0), s39);
-    EXPECT_EQ(GetItemText(*session, lv, 1), s40);
-    EXPECT_EQ(GetItemText(*session, lv, 2), s45.substr(0, 40));
-    EXPECT_EQ(GetItemText(*session, lv, 3), s80.substr(0, 40));
-    // UTF-16 comes back in the system code page; what it lacks becomes '?'.
-    EXPECT_EQ(GetItemText(*session, lv, 4), "Caf\xE9 \x80 ?");
-    // An index the list view does not have leaves the zero fill.
-    EXPECT_EQ(GetItemText(*session, lv, 99), "");
-    ExpectNothingLeaked();
-
-    session->SetPlatformId(win::VER_PLATFORM_WIN32_WINDOWS);
-    EXPECT_EQ(GetItemText(*session, lv, 0), s39);
-    EXPECT_EQ(GetItemText(*session, lv, 2), s45);
-    EXPECT_EQ(GetItemText(*session, lv, 3), s80.substr(0, 79));
-    EXPECT_EQ(GetItemText(*session, lv, 4), "Caf\xE9 \x80 ?");
-    EXPECT_EQ(GetItemText(*session, lv, 99), "");
-    ExpectNothingLeaked();
-
-    // A failing version query selects the shared path too.
-    session->SetVersionQueryFails(true);
-    EXPECT_FALSE(IsWindowsNT(*session));
-    EXPECT_EQ(GetItemText(*session, lv, 3), s80.substr(0, 79));
+    for (const Machine& m : kMachines) {
+        SCOPED_TRACE(m.name);
+        Boot(m);
+        const bool nt = m.platform == win::VER_PLATFORM_WIN32_NT;
+        const auto shell = Shell(
+            m, {s39.c_str(), s45.c_str(), s80.c_str(), "Caf\xC3\xA9 \xE2\x82\xAC \xE4\xB8\xAD"});
+        const Hwnd lv = shell.listView;
+        session->ClearCalls();
+        EXPECT_EQ(GetItemText(*session, lv, 0), s39);
+        EXPECT_EQ(GetItemText(*session, lv, 1), nt ? s45.substr(0, 40) : s45);
+        EXPECT_EQ(GetItemText(*session, lv, 2), s80.substr(0, nt ? 40 : 79));
+        // What the system code page lacks becomes '?'.
+        EXPECT_EQ(GetItemText(*session, lv, 3), "Caf\xE9 \x80 ?");
+        // An index the list view does not have leaves the zero fill.
+        EXPECT_EQ(GetItemText(*session, lv, 99), "");
+        if (nt) {
+            const auto allocations = CallsOf("VirtualAllocEx");
+            ASSERT_GE(allocations.size(), 2u);
+            EXPECT_EQ(allocations[0].lParam, m.shellBits == 64 ? 56 : 40);
+            EXPECT_EQ(allocations[1].lParam, 80);
+        }
+        ExpectNothingLeaked();
+    }
 }
 
+// The protocol of one text request on the foreign-process path, arguments included: the shell's
+// bitness is asked with query access alone and that handle closed at once; then a record buffer of
+// the shell's form and an 80-byte text buffer, each with its own handle; one LVM_GETITEMW carrying
+// the record's address; the record released before the text, each release naming its allocation.
 TEST_F(DesktopAccess, ItemTextRequestFollowsTheForeignProcessProtocol) {
-    const auto shell = Desktop({{"Notes", {}}});
+    const Machine& m = kMachines[1]; // a WOW64 shell: the 40-byte record
+    Boot(m);
+    const auto shell = Shell(m, {"Notes"});
     session->ClearCalls();
     EXPECT_EQ(GetItemText(*session, shell.listView, 0), "Notes");
-    const std::vector<std::string> expected = {"GetWindowThreadProcessId",
-                                               "GetVersionExA",
-                                               "OpenProcess",
-                                               "VirtualAllocEx",
-                                               "OpenProcess",
-                                               "VirtualAllocEx",
-                                               "WriteProcessMemory",
-                                               "WriteProcessMemory",
-                                               "SendMessageA",
-                                               "ReadProcessMemory",
-                                               "VirtualFreeEx",
-                                               "CloseHandle",
-                                               "VirtualFreeEx",
-                                               "CloseHandle"};
-    std::vector<std::string> names = CallNames();
-    // The ANSI conversion at the end is not part of the protocol.
-    names.erase(std::remove(names.begin(), names.end(), "WideCharToMultiByte"), names.end());
+
+    const auto allocs = CallsOf("VirtualAllocEx");
+    const auto opens = CallsOf("OpenProcess");
+    ASSERT_EQ(opens.size(), 3u);
+    EXPECT_EQ(opens[0].wParam, win::PROCESS_QUERY_LIMITED_INFORMATION);
+    EXPECT_EQ(opens[1].wParam, 0x38u);
+    EXPECT_EQ(opens[2].wParam, 0x38u);
+    ASSERT_EQ(allocs.size(), 2u);
+    EXPECT_EQ(allocs[0].lParam, 40);
+    EXPECT_EQ(allocs[1].lParam, 80);
+
+    const auto frees = CallsOf("VirtualFreeEx");
+    const auto writes = CallsOf("WriteProcessMemory");
+    const auto sends = CallsOf("SendMessageA");
+    ASSERT_EQ(frees.size(), 2u);
+    ASSERT_EQ(writes.size(), 2u);
+    ASSERT_EQ(sends.size(), 1u);
+    const auto recordAddress = static_cast<std::uint64_t>(sends[0].lParam);
+    EXPECT_EQ(sends[0].message, win::LVM_GETITEMW);
+    EXPECT_EQ(writes[0].wParam, recordAddress);
+    EXPECT_EQ(writes[0].lParam, 40);
+    EXPECT_EQ(writes[1].lParam, 80);
+    EXPECT_EQ(static_cast<std::uint64_t>(frees[0].lParam), recordAddress);
+    EXPECT_EQ(static_cast<std::uint64_t>(frees[1].lParam), writes[1].wParam);
+
+    std::vector<std::string> names;
+    for (const auto& call : session->Calls())
+        if (call.function != "WideCharToMultiByte" && call.function != "GetVersionExA" &&
+            call.function != "GetWindowThreadProcessId")
+            names.push_back(call.function);
+    const std::vector<std::string> expected = {
+        "OpenProcess",        "IsWow64Process", "CloseHandle",       "OpenProcess",
+        "VirtualAllocEx",     "OpenProcess",    "VirtualAllocEx",    "WriteProcessMemory",
+        "WriteProcessMemory", "SendMessageA",   "ReadProcessMemory", "VirtualFreeEx",
+        "CloseHandle",        "VirtualFreeEx",  "CloseHandle"};
     EXPECT_EQ(names, expected);
-    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMW), 1);
     ExpectNothingLeaked();
+}
+
+// Where the shell's bitness cannot be learnt, the program's own form is taken. That is right for
+// a shell of the program's own kind and wrong otherwise: a wrong form reaches the list view as a
+// record it misreads, and the name is lost.
+TEST_F(DesktopAccess, WithoutAnAnswerOnBitnessTheProgramsOwnFormIsTaken) {
+    struct Scene {
+        const Machine* machine;
+        bool functionMissing; // else: the query access is refused
+        bool nameComesBack;
+    };
+    const Scene scenes[] = {
+        {&kMachines[0], true, true},   // 64 on 64: own form fits
+        {&kMachines[1], true, false},  // 64-bit program, WOW64 shell: misread
+        {&kMachines[1], false, false}, //   the same when the query is refused
+        {&kMachines[3], false, true},  // 32 on 32 under WOW64: own form fits
+        {&kMachines[2], true, false},  // 32-bit program that cannot tell it is under WOW64
+    };
+    for (const Scene& scene : scenes) {
+        SCOPED_TRACE(scene.machine->name);
+        Boot(*scene.machine);
+        session->SetIsWow64ProcessMissing(scene.functionMissing);
+        session->SetQueryAccessRefused(!scene.functionMissing);
+        const auto shell = Shell(*scene.machine, {"Notes"});
+        session->ClearCalls();
+        EXPECT_EQ(GetItemText(*session, shell.listView, 0), scene.nameComesBack ? "Notes" : "");
+        EXPECT_EQ(CallsOf("VirtualAllocEx").at(0).lParam,
+                  scene.machine->programBits == 64 ? 56 : 40);
+        EXPECT_EQ(session->OpenHandles(), 0);
+        EXPECT_EQ(session->LiveAllocations(), 0);
+    }
 }
 
 TEST_F(DesktopAccess, BuffersThatCannotBeObtainedCarryNoRequest) {
@@ -125,78 +202,62 @@ TEST_F(DesktopAccess, BuffersThatCannotBeObtainedCarryNoRequest) {
     EXPECT_EQ(session->CountMessages(win::LVM_GETITEMW), 0);
     ExpectNothingLeaked();
 
-    session->SetPlatformId(win::VER_PLATFORM_WIN32_WINDOWS);
+    Boot(kMachines[5]);
+    const auto old = Shell(kMachines[5], {"A", "B"});
     session->FailMappings(1);
-    EXPECT_EQ(GetItemText(*session, shell.listView, 1), "");
+    EXPECT_EQ(GetItemText(*session, old.listView, 1), "");
     EXPECT_EQ(session->CountMessages(win::LVM_GETITEMTEXTA), 0);
     ExpectNothingLeaked();
 }
 
-TEST_F(DesktopAccess, PositionsAreReadThroughOneBufferOnBothPaths) {
-    const auto shell = Desktop({{"A", {10, 20}}, {"B", {-75, 20}}, {"C", {5, 70000}}});
-    for (DWORD platform : {win::VER_PLATFORM_WIN32_NT, win::VER_PLATFORM_WIN32_WINDOWS}) {
-        session->SetPlatformId(platform);
+TEST_F(DesktopAccess, PositionsAreReadThroughOneBufferOnEveryMachine) {
+    for (const Machine& m : kMachines) {
+        SCOPED_TRACE(m.name);
+        Boot(m);
+        const auto shell = Shell(m, {"A", "B", "C"});
+        session->Items(shell.listView)[1].position = Point{-75, 20};
+        session->Items(shell.listView)[2].position = Point{5, 70000};
         session->ClearCalls();
-        std::vector<Point> table(3);
-        ReadItemPositions(*session, shell.listView, shell.process, 3, table);
-        EXPECT_EQ(table, (std::vector<Point>{{10, 20}, {-75, 20}, {5, 70000}}));
-        EXPECT_EQ(session->CountMessages(win::LVM_GETITEMPOSITION), 3);
+        std::vector<Point> table(4);
+        // One more than the list view has: it writes nothing for index 3, which so repeats 2.
+        ReadItemPositions(*session, shell.listView, shell.process, 4, table);
+        EXPECT_EQ(table, (std::vector<Point>{{10, 75}, {-75, 20}, {5, 70000}, {5, 70000}}));
+        EXPECT_EQ(session->CountMessages(win::LVM_GETITEMPOSITION), 4);
         EXPECT_EQ(session->CountCalls("VirtualAllocEx") + session->CountCalls("MapViewOfFile"), 1);
         ExpectNothingLeaked();
     }
-    // One item: exactly one request, for index 0.
-    session->ClearCalls();
-    std::vector<Point> one(1);
-    ReadItemPositions(*session, shell.listView, shell.process, 1, one);
-    ASSERT_EQ(session->CountMessages(win::LVM_GETITEMPOSITION), 1);
-    for (const auto& call : session->Calls()) {
-        if (call.message == win::LVM_GETITEMPOSITION) {
-            EXPECT_EQ(call.wParam, 0u);
-        }
-    }
-}
-
-TEST_F(DesktopAccess, AnUnreportedPositionRepeatsThePreviousOne) {
-    const auto shell = Desktop({{"A", {10, 20}}, {"B", {30, 40}}});
-    // Ask for one more item than the list view has: it writes nothing for index 2.
-    std::vector<Point> table(3);
-    ReadItemPositions(*session, shell.listView, shell.process, 3, table);
-    EXPECT_EQ(table[2], (Point{30, 40}));
 }
 
 TEST_F(DesktopAccess, SetItemPositionPacksXAndYOrRefusesWithOverflow) {
     const auto shell = Desktop({{"A", {0, 0}}});
     const Hwnd lv = shell.listView;
-    auto lastLParam = [&] {
-        std::uint32_t value = 0;
-        for (const auto& call : session->Calls()) {
-            if (call.message == win::LVM_SETITEMPOSITION) {
-                value = static_cast<std::uint32_t>(call.lParam);
-            }
-        }
-        return value;
+    struct Scene {
+        std::int32_t x, y;
+        bool sent;
+        std::uint32_t lParam;
     };
-    SetItemPosition(*session, lv, 0, 100, 200);
-    EXPECT_EQ(lastLParam(), 13107300u);
-    EXPECT_EQ(session->Items(lv)[0].position, (Point{100, 200}));
-    SetItemPosition(*session, lv, 0, -5, 10);
-    EXPECT_EQ(lastLParam() & 0xFFFFu, 65531u);
-    EXPECT_EQ(lastLParam() >> 16, 10u);
-    EXPECT_EQ(session->Items(lv)[0].position, (Point{-5, 10}));
-    SetItemPosition(*session, lv, 0, 0, -32768);
-    EXPECT_EQ(session->Items(lv)[0].position, (Point{0, -32768}));
-
-    session->ClearCalls();
-    for (const auto& [x, y] : {std::pair{0, 32768}, std::pair{-1, -32768}, std::pair{0, 40000},
-                               std::pair{65536, 32767}}) {
+    const Scene scenes[] = {
+        {100, 200, true, 13107300u},    {-5, 10, true, (10u << 16) | 65531u},
+        {0, -32768, true, 0x80000000u}, {0, 32768, false, 0},
+        {-1, -32768, false, 0},         {65536, 32767, false, 0},
+    };
+    for (const Scene& scene : scenes) {
+        SCOPED_TRACE(std::to_string(scene.x) + "," + std::to_string(scene.y));
+        session->ClearCalls();
         try {
-            SetItemPosition(*session, lv, 0, x, y);
-            ADD_FAILURE() << "no overflow for " << x << "," << y;
+            SetItemPosition(*session, lv, 0, scene.x, scene.y);
+            EXPECT_TRUE(scene.sent);
         } catch (const Failure& f) {
+            EXPECT_FALSE(scene.sent);
             EXPECT_EQ(f.number(), errors::kOverflow);
         }
+        const auto sends = CallsOf("SendMessageA");
+        ASSERT_EQ(sends.size(), scene.sent ? 1u : 0u);
+        if (scene.sent) {
+            EXPECT_EQ(static_cast<std::uint32_t>(sends[0].lParam), scene.lParam);
+            EXPECT_EQ(session->Items(lv)[0].position, (Point{scene.x, scene.y}));
+        }
     }
-    EXPECT_EQ(session->CountMessages(win::LVM_SETITEMPOSITION), 0);
 }
 
 TEST_F(DesktopAccess, AutoArrangeIsBit256AndTheShellViewFlipsIt) {
@@ -224,12 +285,10 @@ TEST_F(DesktopAccess, ViewModeSwitchesBackAndForthAndKeepsOtherStyleBits) {
     EXPECT_EQ(sent.styleNew, 0x0100u | 2);
     EXPECT_EQ(session->CurrentView(lv), 2u);
     // A switch back to the view the window was created with must work too.
-    modDesktopViewMode::SetDesktopViewMode(*session, 1);
-    EXPECT_EQ(session->CurrentView(lv), 1u);
-    modDesktopViewMode::SetDesktopViewMode(*session, 0);
-    EXPECT_EQ(session->CurrentView(lv), 0u);
-    modDesktopViewMode::SetDesktopViewMode(*session, 3);
-    EXPECT_EQ(session->CurrentView(lv), 3u);
+    for (DWORD view : {1u, 0u, 3u}) {
+        modDesktopViewMode::SetDesktopViewMode(*session, view);
+        EXPECT_EQ(session->CurrentView(lv), view);
+    }
     EXPECT_TRUE(session->AutoArrange(lv));
     // The message goes out even when the view is already the one asked for.
     session->ClearCalls();

@@ -22,6 +22,11 @@ class SimTest : public ::testing::Test {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         root_ = std::filesystem::temp_directory_path() / "pindrel-tests" /
                 (std::string(info->test_suite_name()) + "." + info->name());
+        NewSession();
+    }
+    // Starts again with a fresh session in an empty host folder.
+    void NewSession() {
+        session.reset();
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
         session = std::make_unique<sim::SimSession>(root_);

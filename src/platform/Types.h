@@ -1,8 +1,9 @@
 // Basic types shared by the program and both sides of the platform seam.
 //
-// Handles, ids and addresses that belong to Windows (or to the shell's process) are 32-bit values.
-// Each kind has its own type so that a process handle cannot be passed where a window handle or an
-// address in another process is expected.
+// Handles, ids and addresses that belong to Windows (or to the shell's process) are each wide
+// enough for both builds, the 32-bit and the 64-bit one; each native build converts at its edge and
+// never cuts a value silently. Each kind has its own type so that a process handle cannot be
+// passed where a window handle or an address in another process is expected.
 #pragma once
 
 #include <cstdint>
@@ -11,35 +12,39 @@
 
 namespace pindrel {
 
-// A window handle; Hwnd{0} means "no window".
+// A window handle; Hwnd{0} means "no window". Window handles carry 32 bits of meaning on every
+// Windows (a 64-bit process sees them sign-extended), so that is all this type holds.
 enum class Hwnd : std::uint32_t {};
-// A kernel object handle (process, file mapping); Handle{0} means "no handle".
-enum class Handle : std::uint32_t {};
+// A kernel object handle (process, file mapping); Handle{0} means "no handle". A 64-bit value:
+// a 32-bit program's handles are sign-extended, so INVALID_HANDLE_VALUE (-1) is all ones in both.
+enum class Handle : std::uint64_t {};
 // A process id.
 enum class Pid : std::uint32_t {};
 // An address in another process's address space, or of a shared mapping view. RemoteAddr{0} means
-// "no memory".
-enum class RemoteAddr : std::uint32_t {};
+// "no memory". A 64-bit value: a 32-bit program's addresses are zero-extended.
+enum class RemoteAddr : std::uint64_t {};
 
 constexpr std::uint32_t raw(Hwnd h) {
     return static_cast<std::uint32_t>(h);
 }
-constexpr std::uint32_t raw(Handle h) {
-    return static_cast<std::uint32_t>(h);
+constexpr std::uint64_t raw(Handle h) {
+    return static_cast<std::uint64_t>(h);
 }
 constexpr std::uint32_t raw(Pid p) {
     return static_cast<std::uint32_t>(p);
 }
-constexpr std::uint32_t raw(RemoteAddr a) {
-    return static_cast<std::uint32_t>(a);
+constexpr std::uint64_t raw(RemoteAddr a) {
+    return static_cast<std::uint64_t>(a);
 }
 
-// The value of INVALID_HANDLE_VALUE in its 32-bit form.
-constexpr Handle kInvalidHandleValue = Handle{0xFFFFFFFFu};
+// INVALID_HANDLE_VALUE, (HANDLE)-1: all ones.
+constexpr Handle kInvalidHandleValue = Handle{~std::uint64_t{0}};
+// GetCurrentProcess()'s pseudo-handle, which is the same value.
+constexpr Handle kCurrentProcess = Handle{~std::uint64_t{0}};
 
-// Windows' BOOL, UINT, WPARAM, LPARAM and LRESULT. WPARAM/LPARAM are pointer-sized so that
-// WM_STYLECHANGED can carry a pointer into this program's own memory; list-view requests only ever
-// use their low 32 bits.
+// Windows' BOOL, UINT, WPARAM, LPARAM and LRESULT. WPARAM/LPARAM are pointer-sized, as in the
+// program that is built: WM_STYLECHANGED carries a pointer into this program's own memory, and
+// list-view requests carry an address in the list view's process.
 using BOOL = std::int32_t;
 using UINT = std::uint32_t;
 using DWORD = std::uint32_t;

@@ -2,7 +2,8 @@
 //
 // The core never includes <windows.h>; it calls these. The native implementation forwards each one
 // to Windows; the simulated session (sim/) behaves as Windows does for everything the program
-// relies on, failures included. Handles, ids and addresses are the 32-bit types of Types.h.
+// relies on, failures included. Handles, ids and addresses are the types of Types.h, wide enough
+// for both builds.
 #pragma once
 
 #include "platform/Types.h"
@@ -52,6 +53,7 @@ constexpr DWORD LVIF_TEXT = 0x0001;
 constexpr DWORD PROCESS_VM_OPERATION = 0x0008;
 constexpr DWORD PROCESS_VM_READ = 0x0010;
 constexpr DWORD PROCESS_VM_WRITE = 0x0020;
+constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
 constexpr DWORD MEM_COMMIT = 0x1000;
 constexpr DWORD MEM_RESERVE = 0x2000;
 constexpr DWORD MEM_RELEASE = 0x8000;
@@ -90,6 +92,16 @@ class WindowsApi {
     virtual BOOL ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer, DWORD size,
                                    DWORD* bytesRead) = 0;
     virtual BOOL CloseHandle(Handle object) = 0;
+    // The pseudo-handle of this program's own process (kCurrentProcess); it needs no closing.
+    virtual Handle GetCurrentProcess() = 0;
+    // Whether the process runs under WOW64 (a 32-bit process on 64-bit Windows). The handle needs
+    // PROCESS_QUERY_LIMITED_INFORMATION. Fails (0) when the handle is not usable, and also where
+    // Windows has no such function (before Windows XP SP2), which the native side looks up when
+    // it is called.
+    virtual BOOL IsWow64Process(Handle process, BOOL* wow64) = 0;
+    // Not a Windows function but a fact of the build: true for the 64-bit program. On the
+    // simulated session a test chooses it, so the same tests run the core as either program.
+    virtual bool IsProgram64Bit() = 0;
 
     // kernel32: shared page-file mappings (views are reachable at the same address from the
     // list view's process on the non-NT platforms)

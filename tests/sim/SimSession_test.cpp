@@ -31,7 +31,8 @@ class SimSessionTest : public ::testing::Test {
     static Bytes LvItem(std::uint32_t mask, std::int32_t item, RemoteAddr text,
                         std::int32_t textMax) {
         Bytes b(40, 0);
-        const std::uint32_t fields[] = {mask, static_cast<std::uint32_t>(item), raw(text),
+        const std::uint32_t fields[] = {mask, static_cast<std::uint32_t>(item),
+                                        static_cast<std::uint32_t>(raw(text)),
                                         static_cast<std::uint32_t>(textMax)};
         const std::size_t offsets[] = {0, 4, 20, 24};
         for (int i = 0; i < 4; ++i)
@@ -51,6 +52,9 @@ class SimSessionTest : public ::testing::Test {
                                          static_cast<DWORD>(b.size()), nullptr));
     }
     static LPARAM L(RemoteAddr a) { return static_cast<LPARAM>(raw(a)); }
+
+    // These scenes send the 40-byte record: a 32-bit Windows.
+    void SetUp() override { s.SetWindowsBits(32); }
 
     TempFolder temp;
     SimSession s{temp.path()};

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 // <windows.h> comes after the seam headers: it defines macros with the names of their constants.
 #include <windows.h>
@@ -10,27 +11,50 @@
 
 namespace pindrel {
 
-static_assert(sizeof(void*) == 4, "Pindrel is a 32-bit program: handles and addresses are 32-bit");
-
+// The conversions at the edge between the seam's types and Windows' own. Nothing is cut silently:
+// addresses are zero-extended and handles sign-extended into the seam's 64-bit values, and a value
+// that the running program cannot hold (possible only in the 32-bit build) becomes a null pointer
+// or handle, which the Windows function then refuses.
 namespace {
 
+constexpr bool kProgram64 = sizeof(void*) == 8;
+
 void* ToPointer(RemoteAddr address) {
-    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(raw(address)));
+    const std::uint64_t value = raw(address);
+    if (value > std::numeric_limits<std::uintptr_t>::max()) {
+        return nullptr;
+    }
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(value));
 }
 RemoteAddr ToRemote(const void* pointer) {
-    return RemoteAddr{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(pointer))};
+    return RemoteAddr{static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(pointer))};
 }
 HANDLE ToHandle(Handle handle) {
-    return reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(raw(handle)));
+    const auto value = static_cast<std::int64_t>(raw(handle));
+    if (value < std::numeric_limits<std::intptr_t>::min() ||
+        value > std::numeric_limits<std::intptr_t>::max()) {
+        return nullptr;
+    }
+    return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(value));
 }
 Handle FromHandle(HANDLE handle) {
-    return Handle{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(handle))};
+    const auto value = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(handle));
+    return Handle{static_cast<std::uint64_t>(value)};
 }
+// A window handle is sign-extended from its 32 bits in a 64-bit process.
 HWND ToHwnd(Hwnd window) {
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(raw(window)));
+    const auto value = static_cast<std::int32_t>(raw(window));
+    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(value));
 }
 Hwnd FromHwnd(HWND window) {
-    return Hwnd{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window))};
+    const auto value = static_cast<std::int64_t>(reinterpret_cast<std::intptr_t>(window));
+    // Windows never gives out a window handle beyond 32 bits of meaning; such a value is not a
+    // window this program can address, so it counts as none.
+    if (value < std::numeric_limits<std::int32_t>::min() ||
+        value > std::numeric_limits<std::int32_t>::max()) {
+        return Hwnd{0};
+    }
+    return Hwnd{static_cast<std::uint32_t>(static_cast<std::int32_t>(value))};
 }
 
 } // namespace
@@ -124,6 +148,33 @@ BOOL NativeWindowsApi::CloseHandle(Handle object) {
     return ::CloseHandle(ToHandle(object));
 }
 
+Handle NativeWindowsApi::GetCurrentProcess() {
+    return FromHandle(::GetCurrentProcess());
+}
+
+// IsWow64Process came with Windows XP SP2, so it is looked up rather than imported: where it is
+// missing the call fails, as one that cannot answer.
+BOOL NativeWindowsApi::IsWow64Process(Handle process, BOOL* wow64) {
+    using IsWow64ProcessFunction = ::BOOL(WINAPI*)(HANDLE, ::PBOOL);
+    const HMODULE kernel = ::GetModuleHandleA("kernel32.dll");
+    const auto function = kernel ? reinterpret_cast<IsWow64ProcessFunction>(reinterpret_cast<void*>(
+                                       ::GetProcAddress(kernel, "IsWow64Process")))
+                                 : nullptr;
+    if (!function) {
+        return 0;
+    }
+    ::BOOL answer = FALSE;
+    const ::BOOL ok = function(ToHandle(process), &answer);
+    if (ok && wow64) {
+        *wow64 = answer ? 1 : 0;
+    }
+    return ok ? 1 : 0;
+}
+
+bool NativeWindowsApi::IsProgram64Bit() {
+    return kProgram64;
+}
+
 Handle NativeWindowsApi::CreateFileMappingA(Handle file, const void* securityAttributes,
                                             DWORD protect, DWORD maximumSizeHigh,
                                             DWORD maximumSizeLow, const char* name) {
@@ -145,11 +196,15 @@ BOOL NativeWindowsApi::UnmapViewOfFile(RemoteAddr baseAddress) {
 
 // A mapping view lives in this program's own address space, so RtlMoveMemory is a plain copy.
 void NativeWindowsApi::RtlMoveMemory(RemoteAddr destination, const void* source, DWORD length) {
-    std::memmove(ToPointer(destination), source, length);
+    if (void* target = ToPointer(destination)) {
+        std::memmove(target, source, length);
+    }
 }
 
 void NativeWindowsApi::RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) {
-    std::memmove(destination, ToPointer(source), length);
+    if (const void* from = ToPointer(source)) {
+        std::memmove(destination, from, length);
+    }
 }
 
 int NativeWindowsApi::WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide,

@@ -28,6 +28,9 @@ class NativeWindowsApi final : public WindowsApi {
     BOOL ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer, DWORD size,
                            DWORD* bytesRead) override;
     BOOL CloseHandle(Handle object) override;
+    Handle GetCurrentProcess() override;
+    BOOL IsWow64Process(Handle process, BOOL* wow64) override;
+    bool IsProgram64Bit() override;
 
     Handle CreateFileMappingA(Handle file, const void* securityAttributes, DWORD protect,
                               DWORD maximumSizeHigh, DWORD maximumSizeLow,

@@ -24,14 +24,18 @@ using namespace pindrel::win;
 namespace {
 
 // Memory: pages are committed whole, and every allocation or view starts on a 64 KiB boundary,
-// as on Windows. A process's own allocations lie in its lower half; the shared arena (where
-// page-file mapping views appear) lies above 2 GiB.
-constexpr std::uint32_t kPageSize = 0x1000;
-constexpr std::uint32_t kGranularity = 0x10000;
-constexpr std::uint32_t kProcessLow = 0x00100000;
-constexpr std::uint32_t kProcessHigh = 0x7FFF0000;
-constexpr std::uint32_t kSharedLow = 0x80000000;
-constexpr std::uint32_t kSharedHigh = 0xC0000000;
+// as on Windows. A 32-bit process's allocations lie below 2 GiB, and so do those a 32-bit (WOW64)
+// program makes in a 64-bit process; a 64-bit program's allocations in a 64-bit process lie above
+// 4 GiB, so that an address cut to 32 bits points at nothing. The shared arena (where page-file
+// mapping views appear on the non-NT Windows) lies above 2 GiB.
+constexpr std::uint64_t kPageSize = 0x1000;
+constexpr std::uint64_t kGranularity = 0x10000;
+constexpr std::uint64_t kProcessLow = 0x00100000;
+constexpr std::uint64_t kProcessHigh = 0x7FFF0000;
+constexpr std::uint64_t kHighLow = 0x000001F000000000;
+constexpr std::uint64_t kHighHigh = 0x000007FFFFFF0000;
+constexpr std::uint64_t kSharedLow = 0x80000000;
+constexpr std::uint64_t kSharedHigh = 0xC0000000;
 
 // Ids: window handles, process ids (a process's main thread has the id after it) and kernel
 // handles. Kernel handles are never reused, so a closed handle stays invalid.
@@ -41,14 +45,18 @@ constexpr std::uint32_t kSelfPid = 0x04D0;
 constexpr std::uint32_t kFirstOtherPid = 0x0600;
 constexpr std::uint32_t kFirstHandle = 0x44;
 
-// The 32-bit records the list view decodes.
-constexpr std::uint32_t kLvItemSize = 40;
-constexpr std::uint32_t kLvItemMask = 0;
-constexpr std::uint32_t kLvItemIndex = 4;
-constexpr std::uint32_t kLvItemSubItem = 8;
-constexpr std::uint32_t kLvItemText = 20;
-constexpr std::uint32_t kLvItemTextMax = 24;
-constexpr std::uint32_t kPointSize = 8;
+// LVITEM as the list view decodes it, in the form of its own process: 40 bytes with a 4-byte
+// pszText at 20 (32-bit), or 56 bytes with an 8-byte pszText at 24 (64-bit). The fields before
+// pszText sit alike in both.
+struct LvItemForm {
+    std::uint64_t size, text, textSize, textMax;
+};
+constexpr LvItemForm kLvItem32{40, 20, 4, 24};
+constexpr LvItemForm kLvItem64{56, 24, 8, 32};
+constexpr std::uint64_t kLvItemMask = 0;
+constexpr std::uint64_t kLvItemIndex = 4;
+constexpr std::uint64_t kLvItemSubItem = 8;
+constexpr std::uint64_t kPointSize = 8;
 
 // The list view's arrangement: a grid filled column by column, 75 pixels apart.
 constexpr std::int32_t kGridStep = 75;
@@ -93,6 +101,10 @@ std::uint32_t Get32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+std::uint64_t Get64(const std::uint8_t* p) {
+    return Get32(p) | static_cast<std::uint64_t>(Get32(p + 4)) << 32;
+}
+
 void Put32(std::uint8_t* p, std::uint32_t value) {
     for (int i = 0; i < 4; ++i)
         p[i] = static_cast<std::uint8_t>(value >> (8 * i));
@@ -106,13 +118,13 @@ void CopyName(const std::string& name, char* buffer) {
 // addresses go upwards from `cursor` and are reused only after the range has been used up once,
 // so a stale address usually points at nothing. `sizeOf` gives a block's size.
 template <typename Blocks, typename SizeOf>
-std::optional<std::uint32_t> Place(const Blocks& blocks, std::uint32_t& cursor, std::uint32_t low,
-                                   std::uint32_t high, std::uint64_t size, SizeOf sizeOf) {
+std::optional<std::uint64_t> Place(const Blocks& blocks, std::uint64_t& cursor, std::uint64_t low,
+                                   std::uint64_t high, std::uint64_t size, SizeOf sizeOf) {
     const std::uint64_t span = RoundUp(size, kGranularity);
     for (int pass = 0; pass < 2; ++pass) {
-        std::uint64_t at = pass == 0 ? cursor : low;
+        std::uint64_t at = pass == 0 ? std::max(cursor, low) : low;
         while (at + span <= high) {
-            auto next = blocks.lower_bound(static_cast<std::uint32_t>(at));
+            auto next = blocks.lower_bound(at);
             if (next != blocks.begin()) {
                 auto prev = std::prev(next);
                 const std::uint64_t prevEnd =
@@ -123,8 +135,8 @@ std::optional<std::uint32_t> Place(const Blocks& blocks, std::uint32_t& cursor, 
                 }
             }
             if (next == blocks.end() || next->first >= at + span) {
-                cursor = static_cast<std::uint32_t>(at + span);
-                return static_cast<std::uint32_t>(at);
+                cursor = at + span;
+                return at;
             }
             at = next->first + RoundUp(sizeOf(next->second), kGranularity);
         }
@@ -166,14 +178,31 @@ bool WriteHostFile(const fs::path& host, const std::string& bytes) {
     return static_cast<bool>(out);
 }
 
+int& DefaultBits() {
+    static int bits = sizeof(void*) == 8 ? 64 : 32;
+    return bits;
+}
+
 } // namespace
+
+void SetDefaultProgramBits(int bits) {
+    if (bits != 32 && bits != 64)
+        throw std::invalid_argument("SetDefaultProgramBits: 32 or 64");
+    DefaultBits() = bits;
+}
+
+int DefaultProgramBits() {
+    return DefaultBits();
+}
 
 // ---- the session's state ------------------------------------------------------------------------
 
 struct SimSession::Impl {
     struct Process {
-        std::map<std::uint32_t, std::vector<std::uint8_t>> memory; // committed allocations by base
-        std::uint32_t cursor = kProcessLow;
+        int bits = 64;
+        std::map<std::uint64_t, std::vector<std::uint8_t>> memory; // committed allocations by base
+        std::uint64_t lowCursor = kProcessLow; // next-fit cursors below 2 GiB and above 4 GiB
+        std::uint64_t highCursor = kHighLow;
     };
     struct Window {
         std::string className;
@@ -202,8 +231,8 @@ struct SimSession::Impl {
     };
     struct View {
         std::uint32_t mapping = 0;
-        std::uint32_t offset = 0;
-        std::uint32_t size = 0;
+        std::uint64_t offset = 0;
+        std::uint64_t size = 0;
     };
     struct OpenFile {
         fs::path host;
@@ -215,6 +244,10 @@ struct SimSession::Impl {
     std::string user = "USER1";
     std::string computer = "DESK1";
     DWORD platformId = VER_PLATFORM_WIN32_NT;
+    int windowsBits = 64;
+    int programBits = 64;
+    bool wow64Missing = false;
+    bool queryRefused = false;
     bool versionFails = false;
     float widthTwips = 1024 * 15.0f, heightTwips = 768 * 15.0f, tppX = 15.0f, tppY = 15.0f;
     std::string executable;
@@ -223,12 +256,12 @@ struct SimSession::Impl {
     std::map<std::uint32_t, Process> processes;
     std::uint32_t nextPid = kFirstOtherPid;
     std::deque<Window> windows; // index i is window kFirstWindow + i * kWindowStep
-    std::map<std::uint32_t, KernelObject> handles;
-    std::uint32_t nextHandle = kFirstHandle;
+    std::map<std::uint64_t, KernelObject> handles;
+    std::uint64_t nextHandle = kFirstHandle;
     std::map<std::uint32_t, Mapping> mappings;
     std::uint32_t nextMapping = 1;
-    std::map<std::uint32_t, View> views; // by base address in the shared arena
-    std::uint32_t viewCursor = kSharedLow;
+    std::map<std::uint64_t, View> views; // by base address in the shared arena
+    std::uint64_t viewCursor = kSharedLow;
 
     std::vector<SimCall> calls;
     std::vector<std::string> faults;
@@ -242,11 +275,20 @@ struct SimSession::Impl {
     std::set<std::string> locked;
     long long diskSpace = -1;
 
-    void Log(const char* function, WPARAM wParam = 0, LPARAM lParam = 0, std::string detail = {}) {
+    void Log(const char* function, std::uint64_t wParam = 0, std::int64_t lParam = 0,
+             std::string detail = {}) {
         calls.push_back(SimCall{function, Hwnd{}, 0, wParam, lParam, std::move(detail)});
     }
 
     bool Nt() const { return platformId == VER_PLATFORM_WIN32_NT; }
+    bool Program32() const { return programBits == 32; }
+
+    // A 32-bit program cannot hold a value beyond 32 bits: one that reaches the platform from it
+    // means the core computed it wrongly (a real 32-bit build would have cut it).
+    void CheckProgramValue(const char* function, std::uint64_t value) {
+        if (Program32() && value > 0xFFFFFFFFu && value < 0xFFFFFFFF80000000u)
+            faults.push_back(std::string(function) + ": a 32-bit program passed " + Hex(value));
+    }
 
     // ---- windows ----
     Window* Find(Hwnd window) {
@@ -313,8 +355,7 @@ struct SimSession::Impl {
 
     // ---- memory ----
     std::uint8_t* ViewBytes(std::uint64_t address, std::uint64_t length) {
-        auto it = views.upper_bound(
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(address, 0xFFFFFFFFu)));
+        auto it = views.upper_bound(address);
         if (address == 0 || it == views.begin())
             return nullptr;
         --it;
@@ -327,12 +368,12 @@ struct SimSession::Impl {
     // The bytes [address, address + length) as process `pid` reaches them: inside one of its own
     // allocations, or (when `shared`) inside one live view of the shared arena. nullptr otherwise.
     std::uint8_t* ProcessBytes(Pid pid, std::uint64_t address, std::uint64_t length, bool shared) {
-        if (address == 0 || address > 0xFFFFFFFFu)
+        if (address == 0)
             return nullptr;
         auto process = processes.find(raw(pid));
         if (process != processes.end()) {
             auto& memory = process->second.memory;
-            auto it = memory.upper_bound(static_cast<std::uint32_t>(address));
+            auto it = memory.upper_bound(address);
             if (it != memory.begin()) {
                 --it;
                 if (address + length <= it->first + std::uint64_t{it->second.size()})
@@ -387,8 +428,16 @@ struct SimSession::Impl {
 
     LRESULT ListViewMessage(Window& lv, UINT message, WPARAM wParam, LPARAM lParam) {
         const auto index = static_cast<std::int32_t>(static_cast<std::uint32_t>(wParam));
-        // List-view requests use the low 32 bits of lParam: an address in the list view's process.
-        const std::uint64_t lAddress = static_cast<std::uint32_t>(lParam);
+        // lParam is an address in the list view's process. A 32-bit list view sees 32 bits; a
+        // 32-bit sender's LPARAM is sign-extended on its way to a 64-bit list view.
+        const bool lv64 = processes.at(raw(lv.owner)).bits == 64;
+        const auto low = static_cast<std::uint32_t>(lParam);
+        const std::uint64_t lAddress =
+            !lv64         ? low
+            : Program32() ? static_cast<std::uint64_t>(
+                                static_cast<std::int64_t>(static_cast<std::int32_t>(low)))
+                          : static_cast<std::uint64_t>(lParam);
+        const LvItemForm& form = lv64 ? kLvItem64 : kLvItem32;
         const auto valid = [&lv](std::int64_t i) {
             return i >= 0 && i < static_cast<std::int64_t>(lv.items.size());
         };
@@ -398,21 +447,22 @@ struct SimSession::Impl {
         case LVM_GETVIEW:
             return static_cast<LRESULT>(lv.view);
         case LVM_GETITEMW: { // lParam -> LVITEM; the text comes back as UTF-16
-            const std::uint8_t* record = ListViewMemory(lv, lAddress, kLvItemSize, false, message);
+            const std::uint8_t* record = ListViewMemory(lv, lAddress, form.size, false, message);
             if (!record)
                 return 0;
             const auto item = static_cast<std::int32_t>(Get32(record + kLvItemIndex));
             if (!valid(item))
                 return 0;
-            const auto textMax = static_cast<std::int32_t>(Get32(record + kLvItemTextMax));
+            const auto textMax = static_cast<std::int32_t>(Get32(record + form.textMax));
+            const std::uint64_t textAt =
+                form.textSize == 8 ? Get64(record + form.text) : Get32(record + form.text);
             if ((Get32(record + kLvItemMask) & LVIF_TEXT) && textMax > 0) {
                 const std::u16string text = Get32(record + kLvItemSubItem) == 0
                                                 ? lv.items[static_cast<std::size_t>(item)].text
                                                 : std::u16string();
                 const std::size_t n =
                     std::min<std::size_t>(text.size(), static_cast<std::size_t>(textMax - 1));
-                std::uint8_t* out =
-                    ListViewMemory(lv, Get32(record + kLvItemText), 2 * (n + 1), true, message);
+                std::uint8_t* out = ListViewMemory(lv, textAt, 2 * (n + 1), true, message);
                 if (!out)
                     return 0;
                 for (std::size_t i = 0; i <= n; ++i) {
@@ -426,10 +476,12 @@ struct SimSession::Impl {
         case LVM_GETITEMTEXTA: { // wParam index, lParam -> LVITEM; text in the ANSI code page
             if (!valid(index))
                 return 0;
-            const std::uint8_t* record = ListViewMemory(lv, lAddress, kLvItemSize, false, message);
+            const std::uint8_t* record = ListViewMemory(lv, lAddress, form.size, false, message);
             if (!record)
                 return 0;
-            const auto textMax = static_cast<std::int32_t>(Get32(record + kLvItemTextMax));
+            const auto textMax = static_cast<std::int32_t>(Get32(record + form.textMax));
+            const std::uint64_t textAt =
+                form.textSize == 8 ? Get64(record + form.text) : Get32(record + form.text);
             if (textMax <= 0)
                 return 0;
             const std::string text =
@@ -438,8 +490,7 @@ struct SimSession::Impl {
                     : std::string();
             const std::size_t n =
                 std::min<std::size_t>(text.size(), static_cast<std::size_t>(textMax - 1));
-            std::uint8_t* out =
-                ListViewMemory(lv, Get32(record + kLvItemText), n + 1, true, message);
+            std::uint8_t* out = ListViewMemory(lv, textAt, n + 1, true, message);
             if (!out)
                 return 0;
             std::memcpy(out, text.data(), n);
@@ -603,7 +654,8 @@ struct SimSession::Impl {
 SimSession::SimSession(fs::path hostRoot) : impl_(std::make_unique<Impl>()) {
     impl_->root = std::move(hostRoot);
     fs::create_directories(impl_->root / "c");
-    impl_->processes[kSelfPid] = {};
+    impl_->programBits = DefaultProgramBits();
+    impl_->processes[kSelfPid].bits = impl_->programBits;
     SetExecutable("C:\\Tools\\Pindrel.exe");
 }
 
@@ -615,8 +667,11 @@ void SimSession::SetUserName(const std::string& name) {
 void SimSession::SetComputerName(const std::string& name) {
     impl_->computer = name;
 }
+// The non-NT Windows are 32-bit throughout.
 void SimSession::SetPlatformId(DWORD platformId) {
     impl_->platformId = platformId;
+    if (platformId != VER_PLATFORM_WIN32_NT)
+        SetWindowsBits(32);
 }
 void SimSession::SetVersionQueryFails(bool fails) {
     impl_->versionFails = fails;
@@ -650,11 +705,52 @@ Pid SimSession::SelfProcess() const {
 
 // ---- windows and processes ---------------------------------------------------------------------
 
-Pid SimSession::CreateProcess() {
+Pid SimSession::CreateProcess(int bits) {
+    if (bits == 0)
+        bits = impl_->windowsBits;
+    if ((bits != 32 && bits != 64) || bits > impl_->windowsBits)
+        throw std::invalid_argument("SimSession::CreateProcess: no " + std::to_string(bits) +
+                                    "-bit process on " + std::to_string(impl_->windowsBits) +
+                                    "-bit Windows");
     const std::uint32_t pid = impl_->nextPid;
     impl_->nextPid += 8; // the process's main thread takes pid + 4
-    impl_->processes[pid] = {};
+    impl_->processes[pid].bits = bits;
     return Pid{pid};
+}
+
+void SimSession::SetWindowsBits(int bits) {
+    if (bits != 32 && bits != 64)
+        throw std::invalid_argument("SimSession::SetWindowsBits: 32 or 64");
+    if (bits == 32) {
+        for (const auto& [pid, process] : impl_->processes) {
+            if (pid != kSelfPid && process.bits == 64)
+                throw std::invalid_argument("SimSession::SetWindowsBits: a 64-bit process exists");
+        }
+        impl_->programBits = 32;
+    }
+    impl_->windowsBits = bits;
+    impl_->processes.at(kSelfPid).bits = impl_->programBits;
+}
+
+void SimSession::SetProgramBits(int bits) {
+    if ((bits != 32 && bits != 64) || bits > impl_->windowsBits)
+        throw std::invalid_argument("SimSession::SetProgramBits: no " + std::to_string(bits) +
+                                    "-bit program on " + std::to_string(impl_->windowsBits) +
+                                    "-bit Windows");
+    impl_->programBits = bits;
+    impl_->processes.at(kSelfPid).bits = bits;
+}
+
+int SimSession::ProgramBits() const {
+    return impl_->programBits;
+}
+
+void SimSession::SetIsWow64ProcessMissing(bool missing) {
+    impl_->wow64Missing = missing;
+}
+
+void SimSession::SetQueryAccessRefused(bool refused) {
+    impl_->queryRefused = refused;
 }
 
 Hwnd SimSession::CreateWindow(const std::string& className, Hwnd parent, Pid owner, DWORD style) {
@@ -681,9 +777,9 @@ bool SimSession::IsWindow(Hwnd window) const {
     return impl_->Find(window) != nullptr;
 }
 
-SimShell SimSession::CreateShell(ShellShape shape, DWORD listViewStyle) {
+SimShell SimSession::CreateShell(ShellShape shape, DWORD listViewStyle, int bits) {
     SimShell shell;
-    shell.process = CreateProcess();
+    shell.process = CreateProcess(bits);
     const Pid pid = shell.process;
     switch (shape) {
     case ShellShape::Standard:
@@ -976,9 +1072,12 @@ BOOL SimSession::WritePrivateProfileStringA(const char* section, const char* key
 Handle SimSession::OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) {
     (void)inheritHandle;
     impl_->Log("OpenProcess", desiredAccess, static_cast<LPARAM>(raw(processId)));
-    if (impl_->openRefused || !impl_->processes.count(raw(processId)))
+    // Memory access and the query access are refused separately, as a protected process does.
+    const bool query = desiredAccess == PROCESS_QUERY_LIMITED_INFORMATION;
+    if ((query ? impl_->queryRefused : impl_->openRefused) ||
+        !impl_->processes.count(raw(processId)))
         return Handle{};
-    const std::uint32_t handle = impl_->nextHandle;
+    const std::uint64_t handle = impl_->nextHandle;
     impl_->nextHandle += 4;
     impl_->handles[handle] = Impl::KernelObject{Impl::Kind::Process, processId, desiredAccess, 0};
     return Handle{handle};
@@ -999,7 +1098,10 @@ RemoteAddr SimSession::VirtualAllocEx(Handle process, RemoteAddr address, DWORD 
         protect != PAGE_READWRITE)
         return RemoteAddr{};
     Impl::Process& target = impl_->processes.at(raw(object->pid));
-    const auto base = Place(target.memory, target.cursor, kProcessLow, kProcessHigh, size,
+    // A 64-bit program gets addresses above 4 GiB in a 64-bit process; everyone else below 2 GiB.
+    const bool high = target.bits == 64 && !impl_->Program32();
+    const auto base = Place(target.memory, high ? target.highCursor : target.lowCursor,
+                            high ? kHighLow : kProcessLow, high ? kHighHigh : kProcessHigh, size,
                             [](const std::vector<std::uint8_t>& bytes) { return bytes.size(); });
     if (!base)
         return RemoteAddr{};
@@ -1008,7 +1110,7 @@ RemoteAddr SimSession::VirtualAllocEx(Handle process, RemoteAddr address, DWORD 
 }
 
 BOOL SimSession::VirtualFreeEx(Handle process, RemoteAddr address, DWORD size, DWORD freeType) {
-    impl_->Log("VirtualFreeEx", raw(process), static_cast<LPARAM>(raw(address)));
+    impl_->Log("VirtualFreeEx", raw(process), static_cast<std::int64_t>(raw(address)));
     Impl::KernelObject* object = impl_->ProcessHandle(process, PROCESS_VM_OPERATION);
     // MEM_RELEASE frees a whole allocation: its exact base, with size 0.
     if (!object || freeType != MEM_RELEASE || size != 0)
@@ -1019,6 +1121,7 @@ BOOL SimSession::VirtualFreeEx(Handle process, RemoteAddr address, DWORD size, D
 BOOL SimSession::WriteProcessMemory(Handle process, RemoteAddr baseAddress, const void* buffer,
                                     DWORD size, DWORD* bytesWritten) {
     impl_->Log("WriteProcessMemory", raw(baseAddress), static_cast<LPARAM>(size));
+    impl_->CheckProgramValue("WriteProcessMemory", raw(baseAddress));
     if (bytesWritten)
         *bytesWritten = 0;
     // Writing needs PROCESS_VM_OPERATION as well as PROCESS_VM_WRITE.
@@ -1038,6 +1141,7 @@ BOOL SimSession::WriteProcessMemory(Handle process, RemoteAddr baseAddress, cons
 BOOL SimSession::ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer, DWORD size,
                                    DWORD* bytesRead) {
     impl_->Log("ReadProcessMemory", raw(baseAddress), static_cast<LPARAM>(size));
+    impl_->CheckProgramValue("ReadProcessMemory", raw(baseAddress));
     if (bytesRead)
         *bytesRead = 0;
     Impl::KernelObject* object = impl_->ProcessHandle(process, PROCESS_VM_READ);
@@ -1050,6 +1154,36 @@ BOOL SimSession::ReadProcessMemory(Handle process, RemoteAddr baseAddress, void*
     if (bytesRead)
         *bytesRead = size;
     return 1;
+}
+
+Handle SimSession::GetCurrentProcess() {
+    impl_->Log("GetCurrentProcess");
+    return kCurrentProcess;
+}
+
+// IsWow64Process answers for this program's pseudo-handle or for a process handle opened with
+// query access; a process is under WOW64 when it is 32-bit on 64-bit Windows.
+BOOL SimSession::IsWow64Process(Handle process, BOOL* wow64) {
+    impl_->Log("IsWow64Process", raw(process));
+    if (impl_->wow64Missing || !wow64)
+        return 0;
+    int bits = 0;
+    if (process == kCurrentProcess) {
+        bits = impl_->programBits;
+    } else {
+        auto it = impl_->handles.find(raw(process));
+        if (it == impl_->handles.end() || it->second.kind != Impl::Kind::Process ||
+            !(it->second.access & (PROCESS_QUERY_LIMITED_INFORMATION | 0x0400)) ||
+            !impl_->processes.count(raw(it->second.pid)))
+            return 0;
+        bits = impl_->processes.at(raw(it->second.pid)).bits;
+    }
+    *wow64 = impl_->windowsBits == 64 && bits == 32 ? 1 : 0;
+    return 1;
+}
+
+bool SimSession::IsProgram64Bit() {
+    return impl_->programBits == 64;
 }
 
 BOOL SimSession::CloseHandle(Handle object) {
@@ -1085,7 +1219,7 @@ Handle SimSession::CreateFileMappingA(Handle file, const void* securityAttribute
     Impl::Mapping& mapping = impl_->mappings[id];
     mapping.bytes.assign(static_cast<std::size_t>(RoundUp(maximumSizeLow, kPageSize)), 0);
     mapping.handles = 1;
-    const std::uint32_t handle = impl_->nextHandle;
+    const std::uint64_t handle = impl_->nextHandle;
     impl_->nextHandle += 4;
     impl_->handles[handle] = Impl::KernelObject{Impl::Kind::Mapping, Pid{}, 0, id};
     return Handle{handle};
@@ -1217,8 +1351,13 @@ Hwnd SimSession::GetParent(Hwnd window) {
 }
 
 LRESULT SimSession::SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
-    const SimCall call{"SendMessageA", window, message, wParam, lParam, {}};
+    const SimCall call{
+        "SendMessageA", window, message, wParam, static_cast<std::int64_t>(lParam), {}};
     impl_->calls.push_back(call);
+    // List-view requests carry addresses in the list view's process; WM_STYLECHANGED points into
+    // the sender's own memory, which the platform copies across.
+    if (message >= 0x1000)
+        impl_->CheckProgramValue("SendMessageA", static_cast<std::uint64_t>(lParam));
     if (impl_->hook)
         impl_->hook(call);
     Impl::Window* w = impl_->Find(window);

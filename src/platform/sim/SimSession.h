@@ -43,13 +43,14 @@ struct SimItem {
 
 // One recorded platform call. `function` is the Windows name ("SendMessageA", "OpenProcess", ...);
 // for SendMessageA the window, message and parameters are filled in; for other calls `window` and
-// `message` are 0 and the parameters hold the call's most telling arguments (size, address, ...).
+// `message` are 0 and the parameters hold the call's most telling arguments (size, address, ...),
+// 64 bits wide whatever the host.
 struct SimCall {
     std::string function;
     Hwnd window{};
     UINT message = 0;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
+    std::uint64_t wParam = 0;
+    std::int64_t lParam = 0;
     // A text argument, when the call has one: the class name asked for by FindWindowA and
     // FindWindowExA, the file of the profile functions.
     std::string detail;
@@ -87,7 +88,18 @@ class SimSession : public WindowsApi, public Runtime {
     // per pixel, executable "C:\Tools\Pindrel.exe", empty command line, code page Windows-1252.
     void SetUserName(const std::string& name);
     void SetComputerName(const std::string& name);
+    // A platform other than NT (2) is 32-bit Windows.
     void SetPlatformId(DWORD platformId);
+    // The bitness of Windows (default 64) and of this program (default: DefaultProgramBits()). On
+    // 32-bit Windows the program and every process are 32-bit; on 64-bit Windows a 32-bit process
+    // runs under WOW64.
+    void SetWindowsBits(int bits);
+    void SetProgramBits(int bits);
+    int ProgramBits() const;
+    // IsWow64Process is missing (Windows before XP SP2): every call fails.
+    void SetIsWow64ProcessMissing(bool missing);
+    // OpenProcess with PROCESS_QUERY_LIMITED_INFORMATION is refused (memory access is not).
+    void SetQueryAccessRefused(bool refused);
     void SetVersionQueryFails(bool fails);
     void SetScreen(float widthTwips, float heightTwips, float twipsPerPixelX, float twipsPerPixelY);
     void SetScreenPixels(int width, int height, float twipsPerPixel = 15.0f);
@@ -96,15 +108,18 @@ class SimSession : public WindowsApi, public Runtime {
     Pid SelfProcess() const;
 
     // ---- windows and processes ---------------------------------------------------------------
-    Pid CreateProcess();
+    // A process of `bits` bits (0: the bitness of Windows).
+    Pid CreateProcess(int bits = 0);
     // A window of `className` (a list view when the class is "SysListView32", a shell view when it
     // is "SHELLDLL_DefView"), owned by `owner`, under `parent` (Hwnd{0}: top-level).
     Hwnd CreateWindow(const std::string& className, Hwnd parent, Pid owner, DWORD style = 0);
     void DestroyWindow(Hwnd window);
     bool IsWindow(Hwnd window) const;
-    // Builds the shell in a new process. `listViewStyle` is the list view's window style
-    // (its two lowest bits are the view; LVS_AUTOARRANGE 0x100).
-    SimShell CreateShell(ShellShape shape = ShellShape::Standard, DWORD listViewStyle = 0);
+    // Builds the shell in a new process of `bits` bits (0: the bitness of Windows).
+    // `listViewStyle` is the list view's window style (its two lowest bits are the view;
+    // LVS_AUTOARRANGE 0x100).
+    SimShell CreateShell(ShellShape shape = ShellShape::Standard, DWORD listViewStyle = 0,
+                         int bits = 0);
 
     // ---- list-view content -------------------------------------------------------------------
     void AddItem(Hwnd listView, const std::u16string& text, Point position);
@@ -185,6 +200,9 @@ class SimSession : public WindowsApi, public Runtime {
     BOOL ReadProcessMemory(Handle process, RemoteAddr baseAddress, void* buffer, DWORD size,
                            DWORD* bytesRead) override;
     BOOL CloseHandle(Handle object) override;
+    Handle GetCurrentProcess() override;
+    BOOL IsWow64Process(Handle process, BOOL* wow64) override;
+    bool IsProgram64Bit() override;
     Handle CreateFileMappingA(Handle file, const void* securityAttributes, DWORD protect,
                               DWORD maximumSizeHigh, DWORD maximumSizeLow,
                               const char* name) override;
@@ -222,6 +240,11 @@ class SimSession : public WindowsApi, public Runtime {
     struct Impl;
     std::unique_ptr<Impl> impl_;
 };
+
+// The program bitness of every session made from now on (32 or 64); the unit tests run once as
+// each program.
+void SetDefaultProgramBits(int bits);
+int DefaultProgramBits();
 
 // Converts between UTF-8 and UTF-16 (test convenience) and between UTF-16 and Windows-1252, the
 // simulated system code page (unmappable characters become '?').
