@@ -1,0 +1,201 @@
+// The end-to-end harness: Linux processes, the Wine sessions the Windows programs run in, the
+// stand-in desktop's scenario and state (formats described in tools/desktop-host/desktop-host.cpp)
+// and the fixture every test uses.
+//
+// Environment variables:
+//   PINDREL_EXE, DESKTOP_HOST_EXE, HOSTCTL_EXE, INIPROBE_EXE, WINCHECK_EXE
+//                                  the programs (default: the windows-x64 build folder)
+//   PINDREL_E2E_WINEPREFIX, PINDREL_E2E_X11_WINEPREFIX
+//                                  the headless and the X11 prefix (default: "wineprefix" and
+//                                  "wineprefix-x11" beside the test binary). A run ends every Wine
+//                                  process of its prefixes, so nothing else may use them.
+//   PINDREL_E2E_KEEP_WINESERVER=1  leave the wineservers running after the run
+//   PINDREL_E2E_WITHOUT_WINE=1     skip every test, saying so (otherwise a Wine that cannot start
+//                                  fails every test)
+//   WINELOADER, WINESERVER         the 64-bit loader and server (default: Debian's wine64 ones)
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+namespace fs = std::filesystem;
+
+// Only ends a hung process; no test measures time with it.
+constexpr std::chrono::seconds kHangGuard{120};
+
+// What the harness throws when it cannot do its job; GoogleTest reports it as a failure.
+struct HarnessError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct ProcessResult {
+    int status = -1;   // exit status, or 128 + signal
+    bool hung = false; // ended by the hang guard
+    std::string out;
+    std::string err;
+    std::string Describe() const;
+};
+
+// A process in a process group of its own, ended with its group when it is destroyed.
+class Process {
+  public:
+    Process() = default;
+    // argv[0] is searched on PATH; stdin is /dev/null, stdout and stderr go to the two files.
+    Process(const std::vector<std::string>& argv, const fs::path& cwd, int outFd, int errFd);
+    ~Process() { Stop(); }
+    Process(Process&& other) noexcept { *this = std::move(other); }
+    Process& operator=(Process&& other) noexcept;
+
+    bool running();
+    // The exit status once the process has ended within `guard`.
+    std::optional<int> Wait(std::chrono::milliseconds guard = kHangGuard);
+    void Stop(int signal = 9);
+
+  private:
+    int pid_ = -1;
+    std::optional<int> status_;
+};
+
+// Runs the program to its end (or the hang guard).
+ProcessResult RunProcess(const std::vector<std::string>& argv, const fs::path& cwd);
+
+std::string ReadFile(const fs::path& path); // throws when the file cannot be read
+void WriteFile(const fs::path& path, const std::string& bytes);
+// The "key=value" lines of a text (CR LF or LF), the last of a key winning.
+std::map<std::string, std::string> Values(const std::string& text);
+std::vector<std::string> FilesIn(const fs::path& folder); // sorted
+// "Z:" and the absolute Unix path with "\" separators: how a Wine program sees a Unix file.
+std::string WinPath(const fs::path& unixPath);
+bool WineOptedOut();
+
+// The programs under test.
+struct Programs {
+    fs::path pindrel, desktopHost, hostctl, iniprobe, wincheck;
+};
+const Programs& Exes();
+
+// One Wine prefix with its own wineserver: headless (the null graphics driver) or on an Xvfb
+// display (the X11 driver). Each starts on first use and reports what went wrong when it cannot.
+class WineSession {
+  public:
+    static WineSession& Headless();
+    static WineSession& X11();
+    static void StopAll();
+
+    void Start();
+    const std::string& failure() const { return failure_; } // empty when usable
+    // What hostctl sysinfo reports: user, computer, screen, dpi, twipsperpixel, acp.
+    const std::string& info(const std::string& key) const { return info_.at(key); }
+    std::string ProfileKey() const { return info("user") + "@" + info("computer"); }
+
+    // `wine <args...>` in `cwd`, waited for or left running with its output to `log`.
+    ProcessResult Wine(const std::vector<std::string>& args, const fs::path& cwd) const;
+    Process WineInBackground(const std::vector<std::string>& args, const fs::path& cwd,
+                             const fs::path& log) const;
+    // Sets the DPI for programs started from now on: Wine's desktop process keeps the DPI it
+    // started with, so a change restarts the server, as a change on Windows takes a new logon.
+    void SetDpi(int dpi);
+    const std::string& display() const { return display_; }
+
+  private:
+    explicit WineSession(bool x11) : x11_(x11) {}
+    std::vector<std::string> WithEnv(std::vector<std::string> argv) const;
+    void Boot();
+    void Stop();
+
+    bool x11_;
+    bool started_ = false;
+    std::string failure_;
+    fs::path prefix_;
+    std::string display_;
+    Process xvfb_;
+    int dpi_ = 96;
+    std::map<std::string, std::string> info_;
+};
+
+struct Icon {
+    int x = 0;
+    int y = 0;
+    std::string name; // UTF-8, byte for byte
+    friend bool operator==(const Icon& a, const Icon& b) {
+        return a.x == b.x && a.y == b.y && a.name == b.name;
+    }
+    friend std::ostream& operator<<(std::ostream& out, const Icon& i) {
+        return out << "(" << i.x << "," << i.y << ",\"" << i.name << "\")";
+    }
+};
+
+struct Scenario {
+    bool autoArrange = false;
+    std::string shape = "standard"; // standard, noprogman, nolistview, twolistviews
+    std::vector<Icon> icons;        // the desktop list view's
+    std::vector<Icon> second;       // the second list view's (twolistviews)
+};
+
+// LVM_GETVIEW's answers.
+enum ViewCode { kViewIcon = 0, kViewDetails = 1, kViewSmallIcon = 2, kViewList = 3 };
+
+struct ListViewState {
+    bool autoArrange = false;
+    int view = -1;
+    int moves = 0;         // position requests from other programs
+    int arrangedMoves = 0; // those that arrived while auto-arrange was on
+    std::vector<Icon> icons;
+};
+
+// One stand-in desktop and Windows programs run in a fresh folder per test (kept after the run
+// under e2e-work/ for inspection), in the headless session unless a fixture names another.
+class E2eTest : public ::testing::Test {
+  protected:
+    explicit E2eTest(WineSession& session = WineSession::Headless()) : session_(session) {}
+    void SetUp() override;
+    void TearDown() override;
+
+    WineSession& session() const { return session_; }
+    const fs::path& dir() const { return dir_; }
+
+    // Starts the stand-in desktop and waits until it is ready; throws when it does not get there.
+    void StartDesktop(const Scenario& scenario);
+    int StopDesktop(); // the host's exit status
+    ProcessResult HostCtl(const std::vector<std::string>& args);
+    void MustHostCtl(const std::vector<std::string>& args); // throws unless status 0
+    ListViewState Dump();
+
+    // A copy of pindrel.exe (under `name`) in a sub-folder of the test's folder.
+    fs::path CopyPindrel(const fs::path& subFolder, const std::string& name = "pindrel.exe");
+    // hostctl's answer (its "key=value" lines) to a request that runs a program: `run <exe>
+    // <line>` starts it with exactly that command line (CreateProcessA) and waits for it;
+    // `runwindow` waits for its window and closes it; `runlocked <file> <exe> <line>` runs it
+    // while `file` is held open and shared with nobody. Throws when it printed no exit code.
+    std::map<std::string, std::string> HostRun(const std::vector<std::string>& args);
+    unsigned long RunExact(const fs::path& exe, const std::string& commandLine) {
+        return std::stoul(HostRun({"run", WinPath(exe), commandLine}).at("exit"));
+    }
+    // The values through the real WritePrivateProfileStringA: {section, key, value} in order.
+    void WriteSettings(const fs::path& ini, const std::vector<std::vector<std::string>>& values);
+
+    // The layout file beside `exe`: user@computer@WxH.txt for this session.
+    fs::path LayoutOf(const fs::path& exe) const;
+    // The restore's first cursor position when no setting gives one: half the screen in pixels
+    // by the integer rule (screen twips and twips per pixel each rounded to whole numbers,
+    // divided as integers, halved with a half going to the even neighbour).
+    Icon DefaultStart() const;
+
+  private:
+    WineSession& session_;
+    fs::path dir_;
+    Process desktop_;
+    int files_ = 0;
+};
+
+} // namespace e2e
