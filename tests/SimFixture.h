@@ -1,7 +1,9 @@
 // A fresh simulated Windows session per test, in its own host folder, with helpers to set up the
-// desktop.
+// desktop and to run the program's window headless on it.
 #pragma once
 
+#include "frmMain.h"
+#include "platform/sim/HeadlessControls.h"
 #include "platform/sim/SimSession.h"
 
 #include <gtest/gtest.h>
@@ -9,12 +11,16 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace pindrel::testing {
 
 // The files of user USER1 on DESK1 with the default 1024x768 screen and C:\Tools\Pindrel.exe.
 inline const char* const kLayout = "C:\\Tools\\USER1@DESK1@1024x768.txt";
 inline const char* const kIni = "C:\\Tools\\Pindrel.ini";
+
+using Items = std::vector<std::pair<const char*, Point>>;
 
 class SimTest : public ::testing::Test {
   protected:
@@ -38,13 +44,19 @@ class SimTest : public ::testing::Test {
     }
 
     // The standard shell with the given items, in a process of its own.
-    sim::SimShell Desktop(std::initializer_list<std::pair<const char*, Point>> items,
-                          DWORD style = 0) {
+    sim::SimShell Desktop(const Items& items, DWORD style = 0) {
         sim::SimShell shell = session->CreateShell(sim::ShellShape::Standard, style);
         for (const auto& [name, position] : items) {
             session->AddItem(shell.listView, std::string(name), position);
         }
         return shell;
+    }
+    std::vector<Point> Positions(Hwnd listView) {
+        std::vector<Point> points;
+        for (const auto& item : session->Items(listView)) {
+            points.push_back(item.position);
+        }
+        return points;
     }
 
     // Every platform object a procedure obtained must be released again.
@@ -59,6 +71,21 @@ class SimTest : public ::testing::Test {
 
     std::filesystem::path root_;
     std::unique_ptr<sim::SimSession> session;
+};
+
+// The program's window on the session, started afresh by each Start().
+class FormTest : public SimTest {
+  protected:
+    // Starts the program with the given argument text, as Windows would.
+    void Start(const std::string& command = "") {
+        session->SetCommandLine(command);
+        controls = std::make_unique<sim::HeadlessControls>();
+        form = std::make_unique<frmMain>(*session, *session, *controls);
+        form->Form_Load();
+    }
+
+    std::unique_ptr<sim::HeadlessControls> controls;
+    std::unique_ptr<frmMain> form;
 };
 
 } // namespace pindrel::testing

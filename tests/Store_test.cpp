@@ -1,389 +1,234 @@
-// Save, settings and restore, through the window's procedures on the simulated desktop.
+// Save, placement settings and restore, through the window's procedures on the simulated desktop.
 #include "SimFixture.h"
-#include "frmMain.h"
 #include "modPindrel.h"
-#include "platform/sim/HeadlessControls.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <functional>
+#include <tuple>
 
 using namespace pindrel;
 using pindrel::testing::kIni;
 using pindrel::testing::kLayout;
-using pindrel::testing::SimTest;
 
-class Store : public SimTest {
+class Store : public pindrel::testing::FormTest {
   protected:
-    Store() : form(*session, *session, controls) {
-        for (const char* name : {"Icon", "List", "Report", "Small Icon"}) {
-            controls.ComboAddItem(name);
-        }
-        // The desktop starts in the icon view; keeping it avoids the re-arrangement that every
-        // view change brings.
-        Select("Icon");
+    // The window with the icon view selected: the desktop starts in it, and keeping it avoids the
+    // re-arrangement that every view change brings.
+    void Open() {
+        Start();
+        controls->ComboSelectText("Icon");
     }
-
-    std::vector<Point> Positions(Hwnd lv) {
-        std::vector<Point> points;
-        for (const auto& item : session->Items(lv)) {
-            points.push_back(item.position);
-        }
-        return points;
+    void ExpectOnlyTheLayoutFile() {
+        EXPECT_EQ(session->ListFolder("C:\\Tools"),
+                  std::vector<std::string>{"USER1@DESK1@1024x768.txt"});
     }
-
-    void Select(const std::string& view) { controls.ComboSelectText(view); }
-
-    sim::HeadlessControls controls;
-    frmMain form;
 };
 
-// ---- save ------------------------------------------------------------------------------------
-
-TEST_F(Store, SaveWritesOneLinePerItemInIndexOrder) {
-    Desktop({{"Work files", {120, 45}},
-             {"  Notes  ", {-75, 20}},
-             {"a,b", {0, -8}},
-             {"   ", {5, 6}},
-             {"Notes", {7, 8}},
-             {"", {9, 10}}});
-    form.cmdSave_Click();
-    EXPECT_EQ(session->FileBytes(kLayout), "120,45,Work files\r\n"
-                                           "-75,20,Notes\r\n"
-                                           "0,-8,a,b\r\n"
-                                           "5,6,\r\n"
-                                           "7,8,Notes\r\n"
-                                           "9,10,\r\n");
-    EXPECT_TRUE(controls.IsEnabled(Button::Save));
-    EXPECT_EQ(session->ListFolder("C:\\Tools"),
-              (std::vector<std::string>{"USER1@DESK1@1024x768.txt"}));
-    ExpectNothingLeaked();
-}
-
-TEST_F(Store, SaveSwitchesAutoArrangeOffOnceAndLeavesItOff) {
-    const auto shell = Desktop({{"A", {1, 2}}}, 0x0100);
-    form.cmdSave_Click();
-    EXPECT_FALSE(session->AutoArrange(shell.listView));
-    EXPECT_TRUE(form.state().autoArrangeFlag);
-    session->ClearCalls();
-    form.cmdSave_Click();
-    EXPECT_EQ(session->CountMessages(win::WM_COMMAND), 0);
-    EXPECT_FALSE(session->AutoArrange(shell.listView));
-    EXPECT_TRUE(form.state().autoArrangeFlag);
-}
-
-TEST_F(Store, EmptyDesktopGivesAnEmptyFileAndStillSwitchesAutoArrangeOff) {
-    const auto shell = Desktop({}, 0x0100);
-    session->WriteFileBytes(kLayout, "1,2,Old\r\n");
-    form.state().positions = {{1, 1}};
-    form.cmdSave_Click();
-    EXPECT_TRUE(session->FileExists(kLayout));
-    EXPECT_EQ(session->FileBytes(kLayout), "");
-    EXPECT_FALSE(session->AutoArrange(shell.listView));
-    EXPECT_TRUE(form.state().autoArrangeFlag);
-    // A capture that finds nothing keeps the table it had.
-    EXPECT_EQ(form.state().positions, (std::vector<Point>{{1, 1}}));
-}
-
-TEST_F(Store, NoDesktopLeavesTheLayoutFileAloneAndSaysSo) {
-    session->CreateShell(sim::ShellShape::Nothing);
-    session->WriteFileBytes(kLayout, "1,2,Old\r\n");
-    try {
-        form.cmdSave_Click();
-        FAIL() << "a save without a desktop reported success";
-    } catch (const Failure& f) {
-        EXPECT_EQ(f.number(), errors::kObjectRequired);
-        EXPECT_NE(std::string(f.what()).find("desktop"), std::string::npos);
-    }
-    EXPECT_EQ(session->FileBytes(kLayout), "1,2,Old\r\n");
-
-    form.ButtonClicked(Button::Save);
-    ASSERT_EQ(controls.errors.size(), 1u);
-    EXPECT_TRUE(controls.IsEnabled(Button::Save));
-    EXPECT_FALSE(controls.closed);
-}
-
-TEST_F(Store, AnItemAddedAfterTheCaptureIsNotWritten) {
-    const auto shell = Desktop({{"A", {1, 2}}, {"B", {3, 4}}});
-    bool added = false;
+TEST_F(Store, SaveWritesEveryCapturedItemAndARestorePutsThemBack) {
+    // clang-format off
+    const auto shell = Desktop({{"Work files", {120, 45}}, {"  Notes  ", {-75, 20}},
+                                {"a,b", {0, -8}}, {"   ", {5, 6}}, {"Notes", {7, 8}},
+                                {"", {9, 10}}});
+    // clang-format on
+    // Right after the capture's last position request a new icon appears: it is not written.
     session->OnSendMessage([&](const sim::SimCall& call) {
-        // Right after the capture's last position request, a new icon appears.
-        if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1 && !added) {
-            added = true;
-            session->AddItem(shell.listView, std::string("C"), Point{5, 6});
+        if (call.message == win::LVM_GETITEMPOSITION &&
+            session->Items(shell.listView).size() == 6 && call.wParam == 5) {
+            session->AddItem(shell.listView, std::string("New"), Point{1, 1});
         }
     });
-    form.cmdSave_Click();
-    EXPECT_EQ(session->FileBytes(kLayout), "1,2,A\r\n3,4,B\r\n");
-}
-
-TEST_F(Store, AFailedSaveKeepsTheOldLayoutWhole) {
-    Desktop({{"A", {1, 2}}, {"B", {3, 4}}, {"C", {5, 6}}});
-    const std::string old = "10,20,A\r\n30,40,B\r\n";
-    session->WriteFileBytes(kLayout, old);
-
-    auto expectFailureNamingTheFile = [&](const char* what) {
-        try {
-            form.cmdSave_Click();
-            ADD_FAILURE() << what << ": the save reported success";
-        } catch (const Failure& f) {
-            EXPECT_NE(std::string(f.what()).find(kLayout), std::string::npos) << f.what();
-        }
-        EXPECT_EQ(session->FileBytes(kLayout), old) << what;
-        EXPECT_EQ(session->ListFolder("C:\\Tools"),
-                  (std::vector<std::string>{"USER1@DESK1@1024x768.txt"}))
-            << what;
-        EXPECT_EQ(session->OpenFiles(), 0) << what;
-    };
-
-    // The disk fills half-way through the second line.
-    session->SetDiskSpace(12);
-    expectFailureNamingTheFile("disk full");
-    session->SetDiskSpace(-1);
-
-    session->SetLocked(kLayout, true);
-    expectFailureNamingTheFile("locked");
-    session->SetLocked(kLayout, false);
-
-    session->SetReadOnly(kLayout, true);
-    expectFailureNamingTheFile("read-only file");
-    session->SetReadOnly(kLayout, false);
-
-    session->SetReadOnly("C:\\Tools", true);
-    expectFailureNamingTheFile("read-only folder");
-    session->SetReadOnly("C:\\Tools", false);
-
-    // From the window: the failure is shown, the button works again, the program goes on.
-    session->SetDiskSpace(0);
-    form.ButtonClicked(Button::Save);
-    ASSERT_EQ(controls.errors.size(), 1u);
-    EXPECT_NE(controls.errors[0].find(kLayout), std::string::npos);
-    EXPECT_TRUE(controls.IsEnabled(Button::Save));
-    session->SetDiskSpace(-1);
-    form.cmdSave_Click();
-    EXPECT_EQ(session->FileBytes(kLayout), "1,2,A\r\n3,4,B\r\n5,6,C\r\n");
-}
-
-// ---- settings ----------------------------------------------------------------------------------
-
-TEST_F(Store, PlacementSettingsComeFromTheProfileSectionThenDefault) {
-    Desktop({});
-    struct Row {
-        const char* own;      // nullptr: missing
-        const char* fallback; // nullptr: missing
-        std::int32_t restore; // what the restore uses (default 0 for DeltaX)
-    };
-    const Row rows[] = {{"150", "75", 150},    {"", "75", 75},         {nullptr, "75", 75},
-                        {nullptr, "abc", 0},   {"abc", "75", 75},      {"abc", nullptr, 0},
-                        {"-80", nullptr, -80}, {"12.5", nullptr, 12},  {"13.5", nullptr, 14},
-                        {"-2.5", nullptr, -2}, {"99999999999", "5", 5}};
-    for (const Row& row : rows) {
-        session->WriteFileBytes(kIni, "");
-        if (row.own != nullptr) {
-            session->WritePrivateProfileStringA("USER1@DESK1", "DeltaX", row.own, kIni);
-        }
-        if (row.fallback != nullptr) {
-            session->WritePrivateProfileStringA("Default", "DeltaX", row.fallback, kIni);
-        }
-        form.cmdLoad_Click();
-        EXPECT_EQ(form.state().deltaX, row.restore)
-            << (row.own ? row.own : "-") << " / " << (row.fallback ? row.fallback : "-");
-    }
-}
-
-TEST_F(Store, RestoreDefaultsAreHalfTheScreenByWholeNumbers) {
-    Desktop({});
-    session->SetScreenPixels(1023, 767);
-    form.cmdLoad_Click();
-    EXPECT_EQ(form.state().startX, 512);
-    EXPECT_EQ(form.state().startY, 384);
-    EXPECT_EQ(form.state().deltaX, 0);
-    EXPECT_EQ(form.state().deltaY, 20);
-    session->SetScreenPixels(1025, 768);
-    form.cmdLoad_Click();
-    EXPECT_EQ(form.state().startX, 512);
-    // 7.5 twips per pixel rounds to 8: 28800 / 8 / 2 = 1800, not 1920.
-    session->SetScreen(28800.0f, 16200.0f, 7.5f, 7.5f);
-    form.cmdLoad_Click();
-    EXPECT_EQ(form.state().startX, 1800);
-    EXPECT_EQ(form.state().startY, 1012);
-    // Non-numbers in both sections: the computed default.
-    session->WriteFileBytes(kIni, "[USER1@DESK1]\r\nStartX=x\r\n[Default]\r\nStartX=y\r\n");
-    form.cmdLoad_Click();
-    EXPECT_EQ(form.state().startX, 1800);
-}
-
-TEST_F(Store, ValuesAreReadThroughA128CharacterBuffer) {
-    Desktop({});
-    session->WriteFileBytes(kIni, "[Default]\r\nDeltaY=" + std::string(126, '0') + "45\r\n");
-    form.cmdLoad_Click();
-    // The first 127 characters: 126 zeros and "4".
-    EXPECT_EQ(form.state().deltaY, 4);
-}
-
-// ---- restore -----------------------------------------------------------------------------------
-
-TEST_F(Store, RestoreMovesKnownItemsBackAndPlacesNewOnesAtTheCursor) {
-    const auto shell = Desktop({{"A", {1, 1}}, {"B", {2, 2}}, {"C", {3, 3}}, {"D", {4, 4}}});
-    session->WriteFileBytes(kLayout, "100,200,A\r\n300,400,B\r\n");
-    session->WriteFileBytes(kIni, "[Default]\r\nStartX=640\r\nStartY=512\r\nDeltaX=0\r\n"
-                                  "DeltaY=20\r\n");
-    form.cmdLoad_Click();
-    EXPECT_EQ(Positions(shell.listView),
-              (std::vector<Point>{{100, 200}, {300, 400}, {640, 512}, {640, 532}}));
-    EXPECT_TRUE(controls.IsEnabled(Button::Load));
-    ExpectNothingLeaked();
-}
-
-TEST_F(Store, SaveThenRestoreAfterTheIconsWereMoved) {
-    const auto shell = Desktop({{"One", {10, 10}},
-                                {"Two", {-20, 30}},
-                                {"a, b", {40, 50}},
-                                {"Dup", {1, 1}},
-                                {"Dup", {2, 2}}});
-    const std::vector<Point> saved = Positions(shell.listView);
-    form.cmdSave_Click();
+    Open();
+    form->cmdSave_Click();
+    EXPECT_EQ(session->FileBytes(kLayout),
+              "120,45,Work files\r\n-75,20,Notes\r\n0,-8,a,b\r\n5,6,\r\n7,8,Notes\r\n9,10,\r\n");
+    ExpectOnlyTheLayoutFile();
     for (auto& item : session->Items(shell.listView)) {
         item.position = Point{999, 999};
     }
-    form.cmdLoad_Click();
-    EXPECT_EQ(Positions(shell.listView), saved);
+    form->cmdLoad_Click();
+    // The blank names and the new icon take the cursor: the middle of the screen, then 20 pixels
+    // lower each.
+    EXPECT_EQ(Positions(shell.listView),
+              (std::vector<Point>{
+                  {120, 45}, {-75, 20}, {0, -8}, {512, 384}, {7, 8}, {512, 404}, {512, 424}}));
+    EXPECT_TRUE(controls->IsEnabled(Button::Save));
+    EXPECT_TRUE(controls->IsEnabled(Button::Load));
     ExpectNothingLeaked();
 }
 
-TEST_F(Store, SearchOnlyMovesForward) {
-    const auto shell =
-        Desktop({{"B", {0, 0}}, {"A", {0, 0}}, {"C", {0, 0}}, {"notes", {0, 0}}, {"", {0, 0}}});
-    session->WriteFileBytes(kLayout, "1,1,A\r\n2,2,B\r\n3,3,C\r\n4,4,Notes\r\n5,5,\r\n");
-    session->WriteFileBytes(kIni, "[Default]\r\nStartX=500\r\nStartY=0\r\nDeltaX=10\r\n"
-                                  "DeltaY=1\r\n");
-    form.cmdLoad_Click();
-    // B is found on line 2; A lies behind the index now and so does every later line for C.
-    // "notes" differs in case from "Notes"; an empty name always takes the cursor.
-    EXPECT_EQ(Positions(shell.listView),
-              (std::vector<Point>{{2, 2}, {500, 0}, {510, 1}, {520, 2}, {530, 3}}));
-}
-
-TEST_F(Store, EachLineIsParsedAtMostOnce) {
-    const auto shell = Desktop({{"E", {}}, {"D", {}}, {"C", {}}, {"B", {}}, {"A", {}}});
-    session->WriteFileBytes(kLayout, "1,1,A\r\n2,2,B\r\n3,3,C\r\n4,4,D\r\n5,5,E\r\n");
-    form.state().startX = 0;
-    const auto report = modPindrel::RestoreLayout(*session, *session, form.state());
-    EXPECT_EQ(report.items, 5);
-    // Five lines and the empty piece after the last CR LF.
-    EXPECT_EQ(report.linesParsed, 6);
-    EXPECT_EQ(report.fromFile, 1);
-    EXPECT_EQ(session->Items(shell.listView)[0].position, (Point{5, 5}));
-}
-
-TEST_F(Store, DuplicateNamesTakeTheNextLineEach) {
-    const auto shell = Desktop({{"Dup", {}}, {"Dup", {}}, {"Dup", {}}});
-    session->WriteFileBytes(kLayout, "1,1,Dup\r\n2,2,Dup\r\n");
-    session->WriteFileBytes(kIni, "[Default]\r\nStartX=7\r\nStartY=8\r\n");
-    form.cmdLoad_Click();
-    EXPECT_EQ(Positions(shell.listView), (std::vector<Point>{{1, 1}, {2, 2}, {7, 8}}));
-}
-
-TEST_F(Store, LinesThatDoNotConvertOrPackLeaveTheItemWhereItIs) {
-    const auto shell = Desktop(
-        {{"A", {1, 1}}, {"B", {2, 2}}, {"C", {3, 3}}, {"D", {4, 4}}, {"E", {5, 5}}, {"F", {6, 6}}});
-    session->WriteFileBytes(kLayout, ",5,A\r\nx,5,B\r\n10,40000,C\r\n 12.5 , 13.5 ,D\r\n1,2,3,E");
-    session->WriteFileBytes(kIni, "[Default]\r\nStartX=700\r\nStartY=0\r\n");
-    form.cmdLoad_Click();
-    // A, B and C keep their places and do not use the cursor; D's fractions round to even; the
-    // last line's name is "3,E", so E and F take the cursor.
-    EXPECT_EQ(Positions(shell.listView),
-              (std::vector<Point>{{1, 1}, {2, 2}, {3, 3}, {12, 14}, {700, 0}, {700, 20}}));
-}
-
-TEST_F(Store, AMatchOnALastLineWithoutCrLfCounts) {
-    const auto shell = Desktop({{"A", {0, 0}}});
-    session->WriteFileBytes(kLayout, "8,9,A");
-    form.cmdLoad_Click();
-    EXPECT_EQ(Positions(shell.listView), (std::vector<Point>{{8, 9}}));
-}
-
-TEST_F(Store, AnLfOnlyFileIsOneLineAndMatchesNothing) {
-    const auto shell = Desktop({{"A", {0, 0}}, {"B", {0, 0}}});
-    session->WriteFileBytes(kLayout, "1,1,A\n2,2,B\n");
-    form.cmdLoad_Click();
-    EXPECT_EQ(Positions(shell.listView), (std::vector<Point>{{512, 384}, {512, 404}}));
-}
-
-TEST_F(Store, CursorPositionsThatDoNotPackStillAdvanceTheCursor) {
-    const auto shell = Desktop({{"A", {1, 1}}, {"B", {2, 2}}, {"C", {3, 3}}});
-    session->WriteFileBytes(kIni, "[Default]\r\nStartX=0\r\nStartY=32760\r\nDeltaX=5\r\n"
-                                  "DeltaY=10\r\n");
-    form.cmdLoad_Click();
-    // (0, 32760) packs; (5, 32770) does not and B stays; the cursor goes on to (10, 32780).
-    EXPECT_EQ(Positions(shell.listView), (std::vector<Point>{{0, 32760}, {2, 2}, {3, 3}}));
-}
-
-TEST_F(Store, CursorAdditionsThatLeaveTheRangeKeepThatCoordinate) {
-    const auto shell = Desktop({{"A", {1, 1}}, {"B", {2, 2}}, {"C", {3, 3}}});
-    session->WriteFileBytes(kIni,
-                            "[Default]\r\nStartX=-100\r\nStartY=-100\r\nDeltaX=-2147483648\r\n"
-                            "DeltaY=7\r\n");
-    form.cmdLoad_Click();
-    // -100 + INT32_MIN leaves the range: x stays -100 while y advances.
-    EXPECT_EQ(Positions(shell.listView),
-              (std::vector<Point>{{-100, -100}, {-100, -93}, {-100, -86}}));
-}
-
-TEST_F(Store, AutoArrangeIsOffWhileMovingAndOnAgainAfterwards) {
-    const auto shell = Desktop({{"A", {0, 0}}}, 0x0100);
+TEST_F(Store, IconsArePlacedInTheSelectedViewWithAutoArrangeOff) {
+    const auto shell = Desktop({{"A", {0, 0}}}, win::LVS_AUTOARRANGE);
     session->WriteFileBytes(kLayout, "30,40,A\r\n");
-    bool onWhileMoving = false;
-    session->OnSendMessage([&](const sim::SimCall& call) {
-        if (call.message == win::LVM_SETITEMPOSITION && session->AutoArrange(shell.listView)) {
-            onWhileMoving = true;
-        }
-    });
-    form.cmdLoad_Click();
-    EXPECT_FALSE(onWhileMoving);
-    EXPECT_TRUE(session->AutoArrange(shell.listView));
-    EXPECT_TRUE(form.state().autoArrangeFlag);
-
-    // After a save in the same run, a restore switches auto-arrange on even though its own capture
-    // found it off.
-    form.cmdSave_Click();
-    EXPECT_FALSE(session->AutoArrange(shell.listView));
-    form.cmdLoad_Click();
-    EXPECT_TRUE(session->AutoArrange(shell.listView));
-}
-
-TEST_F(Store, TheSelectedViewIsAppliedBeforeTheIconsArePlaced) {
-    const auto shell = Desktop({{"A", {0, 0}}});
     DWORD viewWhenMoved = 99;
+    bool autoArrangeWhenMoved = true;
     session->OnSendMessage([&](const sim::SimCall& call) {
         if (call.message == win::LVM_SETITEMPOSITION) {
             viewWhenMoved = session->CurrentView(shell.listView);
+            autoArrangeWhenMoved = session->AutoArrange(shell.listView);
         }
     });
-    Select("");
-    form.cmdLoad_Click(); // nothing selected: small icons
-    EXPECT_EQ(viewWhenMoved, 2u);
-    Select("Report");
-    form.cmdLoad_Click();
-    EXPECT_EQ(viewWhenMoved, 1u);
-    Select("List");
-    form.cmdLoad_Click();
-    EXPECT_EQ(session->CurrentView(shell.listView), 3u);
-    Select("Icon");
-    form.cmdLoad_Click();
-    EXPECT_EQ(session->CurrentView(shell.listView), 0u);
+    Open();
+    // Nothing selected: small icons. After each restore auto-arrange is on again.
+    const std::pair<const char*, DWORD> views[] = {
+        {"", 2}, {"Report", 1}, {"List", 3}, {"Icon", 0}};
+    for (const auto& [text, view] : views) {
+        controls->ComboSelectText(text);
+        form->cmdLoad_Click();
+        EXPECT_EQ(viewWhenMoved, view) << text;
+        EXPECT_FALSE(autoArrangeWhenMoved) << text;
+        EXPECT_TRUE(session->AutoArrange(shell.listView)) << text;
+    }
+    // A save switches it off and leaves it off; a second save finds it off and sends nothing; a
+    // restore in the same run switches it on, though its own capture found it off.
+    form->cmdSave_Click();
+    session->ClearCalls();
+    form->cmdSave_Click();
+    EXPECT_EQ(session->CountMessages(win::WM_COMMAND), 0);
+    EXPECT_FALSE(session->AutoArrange(shell.listView));
+    form->cmdLoad_Click();
+    EXPECT_TRUE(session->AutoArrange(shell.listView));
+
+    // On an empty desktop it goes off all the same, and the saved file is empty.
+    NewSession();
+    const auto empty = Desktop({}, win::LVS_AUTOARRANGE);
+    session->WriteFileBytes(kLayout, "1,2,Old\r\n");
+    Open();
+    form->cmdSave_Click();
+    EXPECT_FALSE(session->AutoArrange(empty.listView));
+    EXPECT_TRUE(session->FileExists(kLayout));
+    EXPECT_EQ(session->FileBytes(kLayout), "");
 }
 
-TEST_F(Store, RestoreWithoutADesktopMovesNothingAndSaysSo) {
-    session->CreateShell(sim::ShellShape::Nothing);
-    EXPECT_THROW(form.cmdLoad_Click(), Failure);
-    EXPECT_TRUE(controls.IsEnabled(Button::Load));
-    EXPECT_EQ(session->CountMessages(win::LVM_SETITEMPOSITION), 0);
+TEST_F(Store, AFailedSaveKeepsTheOldLayoutWholeAndNamesTheFile) {
+    Desktop({{"A", {1, 2}}, {"B", {3, 4}}, {"C", {5, 6}}});
+    session->WriteFileBytes(kLayout, "10,20,A\r\n");
+    const std::pair<const char*, std::function<void(bool)>> failures[] = {
+        {"disk full in the second line", [&](bool on) { session->SetDiskSpace(on ? 12 : -1); }},
+        {"locked", [&](bool on) { session->SetLocked(kLayout, on); }},
+        {"read-only file", [&](bool on) { session->SetReadOnly(kLayout, on); }},
+        {"read-only folder", [&](bool on) { session->SetReadOnly("C:\\Tools", on); }}};
+    for (const auto& [what, fail] : failures) {
+        SCOPED_TRACE(what);
+        // From the window the failure is shown and the button works again; a silent save shows
+        // nothing and ends with status 2.
+        fail(true);
+        Open();
+        form->ButtonClicked(Button::Save);
+        ASSERT_EQ(controls->errors.size(), 1u);
+        EXPECT_NE(controls->errors[0].find(kLayout), std::string::npos) << controls->errors[0];
+        EXPECT_TRUE(controls->IsEnabled(Button::Save));
+        EXPECT_EQ(session->OpenFiles(), 0);
+        fail(true);
+        Start("-s");
+        EXPECT_EQ(form->exitStatus(), ExitStatus::WriteFailed);
+        EXPECT_TRUE(controls->errors.empty());
+        fail(false);
+        EXPECT_EQ(session->FileBytes(kLayout), "10,20,A\r\n");
+        ExpectOnlyTheLayoutFile();
+    }
+    form->cmdSave_Click();
+    EXPECT_EQ(session->FileBytes(kLayout), "1,2,A\r\n3,4,B\r\n5,6,C\r\n");
 }
 
-TEST_F(Store, RestoreGoesOnWhenTheListViewDisappears) {
+TEST_F(Store, PlacementSettingsComeFromTheProfileSectionThenDefaultThenTheScreen) {
+    const auto shell = Desktop({{"A", {}}, {"B", {}}});
+    // DeltaX under USER1@DESK1 and under Default (nullptr: missing), the step the restore takes
+    // between the two items (neither is in a layout file) and what the window's field shows.
+    const std::string long128 = std::string(126, '0') + "45";
+    // clang-format off
+    const std::tuple<const char*, const char*, std::int32_t, const char*> rows[] = {
+        {"150", "75", 150, "150"}, {"", "75", 75, "75"}, {nullptr, "75", 75, "75"},
+        {nullptr, "abc", 0, "0"}, {"abc", "75", 75, "0"}, {"-80", nullptr, -80, "-80"},
+        {"12.5", nullptr, 12, "12"}, {"13.5", nullptr, 14, "14"}, {"-2.5", nullptr, -2, "-2"},
+        {"99999999999", "5", 5, "0"},
+        {nullptr, long128.c_str(), 4, "4"}}; // read through 128 characters: 126 zeros and "4"
+    // clang-format on
+    for (const auto& [own, fallback, restore, field] : rows) {
+        SCOPED_TRACE(std::string(own ? own : "-") + " / " + (fallback ? fallback : "-"));
+        session->WriteFileBytes(kIni, "");
+        if (own != nullptr) {
+            session->WritePrivateProfileStringA("USER1@DESK1", "DeltaX", own, kIni);
+        }
+        if (fallback != nullptr) {
+            session->WritePrivateProfileStringA("Default", "DeltaX", fallback, kIni);
+        }
+        Start();
+        EXPECT_EQ(controls->GetText(TextBox::DeltaX), field);
+        form->cmdLoad_Click();
+        EXPECT_EQ(Positions(shell.listView)[1].x - Positions(shell.listView)[0].x, restore);
+    }
+
+    // Without usable values the first item goes to half the screen, in whole pixels rounded half
+    // to even: 1023 x 767 gives 512 x 384; 7.5 twips per pixel rounds to 8 first, so 28800 twips
+    // give 1800 pixels, not 1920.
+    session->WriteFileBytes(kIni, "[USER1@DESK1]\r\nStartX=x\r\n[Default]\r\nStartX=y\r\n");
+    const std::tuple<float, float, float, Point> screens[] = {
+        {1023 * 15.0f, 767 * 15.0f, 15.0f, {512, 384}},
+        {1025 * 15.0f, 768 * 15.0f, 15.0f, {512, 384}},
+        {28800.0f, 16200.0f, 7.5f, {1800, 1012}}};
+    for (const auto& [width, height, twipsPerPixel, first] : screens) {
+        session->SetScreen(width, height, twipsPerPixel, twipsPerPixel);
+        form->cmdLoad_Click();
+        EXPECT_EQ(Positions(shell.listView), (std::vector<Point>{first, {first.x, first.y + 20}}));
+    }
+}
+
+TEST_F(Store, RestorePlacesEachItemByTheLayoutFileOrTheCursor) {
+    // The items, all starting at (9, 9) (one that ends there was left where it was), the layout
+    // file, the cursor (startX, startY, deltaX, deltaY) and where the items end up.
+    using Cursor = std::array<std::int32_t, 4>;
+    // clang-format off
+    using Scene = std::tuple<const char*, std::vector<const char*>, const char*, Cursor,
+                             std::vector<Point>>;
+    const Scene scenes[] = {
+        {"known items go back, new ones take the cursor", {"A", "B", "C", "D"},
+         "100,200,A\r\n300,400,B\r\n", {640, 512, 0, 20},
+         {{100, 200}, {300, 400}, {640, 512}, {640, 532}}},
+        {"the search only moves forward", {"B", "A", "C"},
+         "1,1,A\r\n2,2,B\r\n3,3,C\r\n", {500, 0, 10, 1}, {{2, 2}, {500, 0}, {510, 1}}},
+        {"names match with case; a last line without CR LF counts", {"notes", "Notes"},
+         "1,1,Notes\r\n2,2,notes", {500, 0, 10, 1}, {{2, 2}, {500, 0}}},
+        {"blank names take the cursor, though lines with blank names are reached", {"", "  ", "B"},
+         "5,5,\r\n6,6,  \r\n7,7,B\r\n", {500, 0, 10, 1}, {{500, 0}, {510, 1}, {7, 7}}},
+        {"duplicates take the next line each", {"Dup", "Dup", "Dup"},
+         "1,1,Dup\r\n2,2,Dup\r\n", {7, 8, 0, 20}, {{1, 1}, {2, 2}, {7, 8}}},
+        // A, B and C stay without using the cursor; D's fractions round to even; the last
+        // line's name is "3,E".
+        {"lines that do not convert or pack leave the item", {"A", "B", "C", "D", "E", "F"},
+         ",5,A\r\nx,5,B\r\n10,40000,C\r\n 12.5 , 13.5 ,D\r\n1,2,3,E", {700, 0, 0, 20},
+         {{9, 9}, {9, 9}, {9, 9}, {12, 14}, {700, 0}, {700, 20}}},
+        {"an LF alone ends no line", {"A", "B"}, "1,1,A\n2,2,B\n", {500, 0, 10, 1},
+         {{500, 0}, {510, 1}}},
+        {"a refused cursor position still advances the cursor", {"A", "B", "C"},
+         "", {0, 32770, 0, -10}, {{9, 9}, {0, 32760}, {0, 32750}}},
+        {"a step that leaves the 32-bit range keeps that coordinate", {"A", "B", "C"},
+         "", {-100, 0, INT32_MIN, 7}, {{-100, 0}, {-100, 7}, {-100, 14}}}};
+    // clang-format on
+    for (const auto& [what, names, layout, cursor, expected] : scenes) {
+        SCOPED_TRACE(what);
+        NewSession();
+        const sim::SimShell shell = session->CreateShell();
+        for (const char* name : names) {
+            session->AddItem(shell.listView, std::string(name), Point{9, 9});
+        }
+        session->WriteFileBytes(kLayout, layout);
+        ProgramState state;
+        std::tie(state.startX, state.startY, state.deltaX, state.deltaY) =
+            std::tie(cursor[0], cursor[1], cursor[2], cursor[3]);
+        modPindrel::RestoreLayout(*session, *session, state);
+        EXPECT_EQ(Positions(shell.listView), expected);
+        ExpectNothingLeaked();
+    }
+}
+
+TEST_F(Store, ARestoreWhoseListViewDisappearsReleasesWhatItObtained) {
     const auto shell = Desktop({{"A", {0, 0}}, {"B", {0, 0}}, {"C", {0, 0}}});
     session->WriteFileBytes(kLayout, "1,1,A\r\n2,2,B\r\n3,3,C\r\n");
     // Gone in the middle of the items: later requests go to a dead window and are refused.
     session->DestroyWindowAfterRequests(shell.listView, 6);
-    EXPECT_NO_THROW(modPindrel::RestoreLayout(*session, *session, form.state()));
+    ProgramState state;
+    modPindrel::RestoreLayout(*session, *session, state);
     ExpectNothingLeaked();
 }

@@ -1,11 +1,12 @@
-// The real WindowsApi on Windows (run under Wine in the cross build): 32-bit handles and addresses
-// go to Windows and back unchanged, and out-parameters come back.
+// The real WindowsApi (under 64-bit Wine in the cross build): handles, window handles and
+// addresses go to Windows and back whole through the seam's types, and out-parameters come back.
 #include "platform/native/NativeWindowsApi.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include <windows.h>
 #undef RtlMoveMemory
@@ -13,164 +14,140 @@
 namespace pindrel {
 namespace {
 
-TEST(NativeWindowsApi, MemoryOfAProcessThroughItsHandle) {
-    NativeWindowsApi api;
-    const Handle process =
-        api.OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE,
-                        Pid{static_cast<std::uint32_t>(::GetCurrentProcessId())});
-    ASSERT_NE(process, Handle{0});
-
-    const RemoteAddr buffer =
-        api.VirtualAllocEx(process, RemoteAddr{0}, 100, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
-    ASSERT_NE(buffer, RemoteAddr{0});
-    EXPECT_EQ(raw(buffer) % 4096, 0u);
-
-    const char written[] = "LVITEM!";
-    DWORD count = 0;
-    EXPECT_TRUE(api.WriteProcessMemory(process, buffer, written, sizeof(written), &count));
-    EXPECT_EQ(count, sizeof(written));
-    // The address is the real one: the bytes are there in this process's memory.
-    EXPECT_STREQ(reinterpret_cast<const char*>(static_cast<std::uintptr_t>(raw(buffer))), written);
-
-    char read[sizeof(written)] = {};
-    count = 0;
-    EXPECT_TRUE(api.ReadProcessMemory(process, buffer, read, sizeof(read), &count));
-    EXPECT_EQ(count, sizeof(read));
-    EXPECT_STREQ(read, written);
-
-    EXPECT_TRUE(api.VirtualFreeEx(process, buffer, 0, MEM_RELEASE));
-    EXPECT_TRUE(api.CloseHandle(process));
-    // The handle is gone: a second close and a request through it fail.
-    EXPECT_FALSE(api.CloseHandle(process));
-    EXPECT_EQ(api.VirtualAllocEx(process, RemoteAddr{0}, 100, MEM_COMMIT, PAGE_READWRITE),
-              RemoteAddr{0});
+void* Pointer(RemoteAddr address) {
+    return reinterpret_cast<void*>(static_cast<std::uintptr_t>(raw(address)));
+}
+Pid ThisProcess() {
+    return Pid{static_cast<std::uint32_t>(::GetCurrentProcessId())};
 }
 
-TEST(NativeWindowsApi, SharedMappingViewAndRtlMoveMemory) {
+TEST(NativeWindowsApi, MemoryOfThisProcessAndOfAMappingView) {
     NativeWindowsApi api;
+    const Handle process = api.OpenProcess(
+        PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, ThisProcess());
+    ASSERT_NE(process, Handle{0});
+    // Anywhere, and in the 64-bit program above 4 GiB, where only a whole 64-bit address reaches.
+    std::vector<RemoteAddr> wanted{RemoteAddr{0}};
+    if (sizeof(void*) == 8) {
+        wanted.push_back(RemoteAddr{0x7E00'0000'0000});
+    }
+    for (const RemoteAddr want : wanted) {
+        const RemoteAddr buffer =
+            api.VirtualAllocEx(process, want, 100, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+        ASSERT_NE(buffer, RemoteAddr{0});
+        EXPECT_TRUE(want == RemoteAddr{0} || buffer == want) << std::hex << raw(buffer);
+        DWORD count = 0;
+        EXPECT_TRUE(api.WriteProcessMemory(process, buffer, "LVITEM!", 8, &count) && count == 8);
+        // The address is the real one: the bytes are there in this process's memory.
+        EXPECT_STREQ(static_cast<const char*>(Pointer(buffer)), "LVITEM!");
+        std::memcpy(Pointer(buffer), "back", 5);
+        char read[8] = {};
+        EXPECT_TRUE(api.ReadProcessMemory(process, buffer, read, 5, &count) && count == 5);
+        EXPECT_STREQ(read, "back");
+        EXPECT_TRUE(api.VirtualFreeEx(process, buffer, 0, MEM_RELEASE));
+    }
+    EXPECT_TRUE(api.CloseHandle(process));
+    EXPECT_FALSE(api.CloseHandle(process));
+
+    // A view of a shared mapping, through RtlMoveMemory both ways.
     const Handle mapping =
         api.CreateFileMappingA(kInvalidHandleValue, nullptr, PAGE_READWRITE, 0, 4096, nullptr);
     ASSERT_NE(mapping, Handle{0});
     const RemoteAddr view = api.MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
     ASSERT_NE(view, RemoteAddr{0});
-
     const std::uint32_t in[2] = {0x12345678u, 0xCAFEF00Du};
-    api.RtlMoveMemory(view, in, sizeof(in));
+    api.RtlMoveMemory(view, in, sizeof in);
+    EXPECT_EQ(std::memcmp(Pointer(view), in, sizeof in), 0);
     std::uint32_t out[2] = {};
-    api.RtlMoveMemory(out, view, sizeof(out));
-    EXPECT_EQ(out[0], in[0]);
+    api.RtlMoveMemory(out, view, sizeof out);
     EXPECT_EQ(out[1], in[1]);
-
     EXPECT_TRUE(api.UnmapViewOfFile(view));
     EXPECT_TRUE(api.CloseHandle(mapping));
 }
 
-TEST(NativeWindowsApi, VersionNamesAndTextConversion) {
+TEST(NativeWindowsApi, BitnessOfThisProgramAndOfAProcess) {
     NativeWindowsApi api;
-    OsVersionInfoA info{};
-    info.dwOSVersionInfoSize = sizeof(info);
-    ASSERT_TRUE(api.GetVersionExA(&info));
-    EXPECT_EQ(info.dwPlatformId, 2u); // the NT family
-    EXPECT_GE(info.dwMajorVersion, 5u);
-    OsVersionInfoA wrongSize{};
-    wrongSize.dwOSVersionInfoSize = 12;
-    EXPECT_FALSE(api.GetVersionExA(&wrongSize));
-
-    char name[64] = {};
-    DWORD size = sizeof(name);
-    ASSERT_TRUE(api.GetComputerNameA(name, &size));
-    EXPECT_EQ(size, std::strlen(name));
-    EXPECT_GT(size, 0u);
-    char user[257] = {};
-    DWORD userSize = sizeof(user);
-    ASSERT_TRUE(api.GetUserNameA(user, &userSize));
-    EXPECT_GT(std::strlen(user), 0u);
-
-    // Windows-1252: e acute is 0xE9, the euro sign 0x80; the count includes the NUL.
-    char multi[16] = {};
-    EXPECT_EQ(api.WideCharToMultiByte(1252, 0, u"caf\u00e9 \u20ac", -1, multi, sizeof(multi)), 7);
-    EXPECT_STREQ(multi, "caf\xE9 \x80");
+    EXPECT_EQ(api.IsProgram64Bit(), sizeof(void*) == 8);
+    EXPECT_EQ(api.GetCurrentProcess(), kCurrentProcess);
+    BOOL self = 7;
+    ASSERT_TRUE(api.IsWow64Process(kCurrentProcess, &self));
+    if (api.IsProgram64Bit()) {
+        EXPECT_EQ(self, 0); // a 64-bit program never runs under WOW64
+    }
+    const Handle process = api.OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ThisProcess());
+    ASSERT_NE(process, Handle{0});
+    BOOL opened = 7;
+    EXPECT_TRUE(api.IsWow64Process(process, &opened));
+    EXPECT_EQ(opened, self);
+    EXPECT_TRUE(api.CloseHandle(process));
+    // A closed handle and one that was never given out.
+    EXPECT_FALSE(api.IsWow64Process(process, &opened));
+    EXPECT_FALSE(api.IsWow64Process(Handle{0x1234'0000'0BADull}, &opened));
 }
 
-TEST(NativeWindowsApi, ProfileStrings) {
+TEST(NativeWindowsApi, VersionNamesProfileStringsAndTextConversion) {
     NativeWindowsApi api;
+    OsVersionInfoA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    ASSERT_TRUE(api.GetVersionExA(&info));
+    EXPECT_EQ(info.dwPlatformId, 2u); // the NT family
+    info.dwOSVersionInfoSize = 12;
+    EXPECT_FALSE(api.GetVersionExA(&info));
+
+    char name[64] = {};
+    DWORD size = sizeof name;
+    ASSERT_TRUE(api.GetComputerNameA(name, &size));
+    EXPECT_TRUE(size > 0 && size == std::strlen(name)) << size;
+    size = sizeof name;
+    EXPECT_TRUE(api.GetUserNameA(name, &size) && std::strlen(name) > 0);
+
     char temp[MAX_PATH] = {};
     ASSERT_GT(::GetTempPathA(MAX_PATH, temp), 0u);
     const std::string file = std::string(temp) + "pindrel-native-profile.ini";
     ::DeleteFileA(file.c_str());
-
     EXPECT_TRUE(api.WritePrivateProfileStringA("Default", "StartX", "120", file.c_str()));
     char value[8] = {};
-    EXPECT_EQ(
-        api.GetPrivateProfileStringA("default", "startx", "", value, sizeof(value), file.c_str()),
-        3u);
+    EXPECT_EQ(api.GetPrivateProfileStringA("default", "startx", "", value, 8, file.c_str()), 3u);
     EXPECT_STREQ(value, "120");
-    EXPECT_EQ(api.GetPrivateProfileStringA("Default", "DeltaY", "none", value, sizeof(value),
-                                           file.c_str()),
+    EXPECT_EQ(api.GetPrivateProfileStringA("Default", "DeltaY", "none", value, 8, file.c_str()),
               4u);
     EXPECT_STREQ(value, "none");
     ::DeleteFileA(file.c_str());
-}
 
-// The last WM_STYLECHANGED a test window received.
-StyleStruct g_lastStyle;
-::WPARAM g_lastStyleWParam = 0;
-
-::LRESULT CALLBACK TestWindowProc(HWND window, ::UINT message, ::WPARAM wParam, ::LPARAM lParam) {
-    if (message == WM_STYLECHANGED) {
-        g_lastStyle = *reinterpret_cast<const StyleStruct*>(lParam);
-        g_lastStyleWParam = wParam;
-        return 0;
-    }
-    if (message == WM_USER + 1) {
-        return static_cast<::LRESULT>(wParam + static_cast<::WPARAM>(lParam));
-    }
-    return ::DefWindowProcA(window, message, wParam, lParam);
+    // Windows-1252: e acute is 0xE9, the euro sign 0x80; the count includes the NUL.
+    char multi[16] = {};
+    EXPECT_EQ(api.WideCharToMultiByte(1252, 0, u"caf\u00e9 \u20ac", -1, multi, sizeof multi), 7);
+    EXPECT_STREQ(multi, "caf\xE9 \x80");
 }
 
 TEST(NativeWindowsApi, WindowsFoundAndMessagedThroughTheirHandles) {
     NativeWindowsApi api;
-    WNDCLASSA wc{};
-    wc.lpfnWndProc = &TestWindowProc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "PindrelApiTestParent";
-    ::RegisterClassA(&wc);
-    wc.lpszClassName = "PindrelApiTestChild";
-    ::RegisterClassA(&wc);
-    HWND parent = ::CreateWindowExA(0, "PindrelApiTestParent", "parent", WS_OVERLAPPED, 0, 0, 10,
-                                    10, nullptr, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(parent, nullptr);
-    HWND child = ::CreateWindowExA(0, "PindrelApiTestChild", "", WS_CHILD | 0x0103, 0, 0, 5, 5,
-                                   parent, nullptr, wc.hInstance, nullptr);
-    ASSERT_NE(child, nullptr);
-    const Hwnd parentHandle{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(parent))};
-    const Hwnd childHandle{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(child))};
-
-    EXPECT_EQ(api.FindWindowA("PindrelApiTestParent", nullptr), parentHandle);
+    HWND parent = ::CreateWindowExA(0, "Static", "PindrelApiTest", WS_OVERLAPPED, 0, 0, 10, 10,
+                                    nullptr, nullptr, nullptr, nullptr);
+    HWND child = ::CreateWindowExA(0, "Static", "", WS_CHILD | 0x0102, 0, 0, 5, 5, parent, nullptr,
+                                   nullptr, nullptr);
+    ASSERT_TRUE(parent && child);
+    // A window handle carries 32 bits; the 64-bit program sees them sign-extended.
+    const auto low32 = [](HWND w) {
+        return Hwnd{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(w))};
+    };
+    const Hwnd parentHandle = api.FindWindowA("Static", "PindrelApiTest");
+    EXPECT_EQ(parentHandle, low32(parent));
     EXPECT_EQ(api.FindWindowA("PindrelNoSuchClass", nullptr), Hwnd{0});
-    EXPECT_EQ(api.FindWindowExA(parentHandle, Hwnd{0}, "pindrelapitestchild", nullptr),
-              childHandle);
-    EXPECT_EQ(api.FindWindowExA(parentHandle, childHandle, "PindrelApiTestChild", nullptr),
-              Hwnd{0});
+    const Hwnd childHandle = api.FindWindowExA(parentHandle, Hwnd{0}, "STATIC", nullptr);
+    EXPECT_EQ(childHandle, low32(child));
+    EXPECT_EQ(api.FindWindowExA(parentHandle, childHandle, "Static", nullptr), Hwnd{0});
     EXPECT_EQ(api.GetParent(childHandle), parentHandle);
     Pid pid{};
     EXPECT_EQ(api.GetWindowThreadProcessId(childHandle, &pid), ::GetCurrentThreadId());
-    EXPECT_EQ(raw(pid), ::GetCurrentProcessId());
-    EXPECT_EQ(api.GetWindowLongA(childHandle, GWL_STYLE) & 0x0103, 0x0103);
-
-    // Parameters pass through whole, a pointer to a StyleStruct included.
-    EXPECT_EQ(api.SendMessageA(childHandle, WM_USER + 1, 40, 2), 42);
-    StyleStruct style;
-    style.styleOld = 0x50000003u;
-    style.styleNew = 0x50000001u;
-    api.SendMessageA(childHandle, WM_STYLECHANGED, static_cast<WPARAM>(GWL_STYLE),
-                     reinterpret_cast<LPARAM>(&style));
-    EXPECT_EQ(g_lastStyle.styleOld, 0x50000003u);
-    EXPECT_EQ(g_lastStyle.styleNew, 0x50000001u);
-    EXPECT_EQ(g_lastStyleWParam, static_cast<::WPARAM>(GWL_STYLE));
-    // A request to no window fails.
-    EXPECT_EQ(api.SendMessageA(Hwnd{0}, WM_USER + 1, 40, 2), 0);
-
+    EXPECT_EQ(pid, ThisProcess());
+    EXPECT_EQ(api.GetWindowLongA(childHandle, GWL_STYLE) & 0x0102, 0x0102);
+    // wParam and a pointer in lParam pass through whole; a request to no window fails.
+    EXPECT_EQ(api.SendMessageA(childHandle, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("LVITEM")), 1);
+    char text[8] = {};
+    EXPECT_EQ(api.SendMessageA(childHandle, WM_GETTEXT, 4, reinterpret_cast<LPARAM>(text)), 3);
+    EXPECT_STREQ(text, "LVI");
+    EXPECT_EQ(api.SendMessageA(Hwnd{0}, WM_GETTEXTLENGTH, 0, 0), 0);
     ::DestroyWindow(parent);
 }
 
