@@ -1,7 +1,7 @@
-// A fresh host folder for one test's simulated drives, removed afterwards.
+// A simulated session in a fresh host folder of its own; the folder goes after the session.
 #pragma once
 
-#include <gtest/gtest.h>
+#include "platform/sim/SimSession.h"
 
 #include <atomic>
 #include <filesystem>
@@ -11,27 +11,19 @@
 
 namespace pindrel::sim {
 
-class TempFolder {
-  public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name = std::string("pindrel-sim-") + (info ? info->name() : "test") + "-" +
-                           std::to_string(counter++) + "-" + std::to_string(std::random_device{}());
-        path_ = std::filesystem::temp_directory_path() / name;
-        std::filesystem::remove_all(path_);
-    }
+struct TempFolder {
+    static inline std::atomic<int> counter{0};
+    const std::filesystem::path path =
+        std::filesystem::temp_directory_path() /
+        ("pindrel-sim-" + std::to_string(counter++) + "-" + std::to_string(std::random_device{}()));
     ~TempFolder() {
         std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
+        std::filesystem::remove_all(path, ec);
     }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
+};
 
-    const std::filesystem::path& path() const { return path_; }
-
-  private:
-    std::filesystem::path path_;
+struct TempSession : TempFolder, SimSession {
+    TempSession() : SimSession(path) {}
 };
 
 } // namespace pindrel::sim

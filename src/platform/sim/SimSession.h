@@ -20,10 +20,17 @@
 //    files and folders, locked files and an injectable "disk full";
 //  - an INI engine with Windows' GetPrivateProfileStringA/WritePrivateProfileStringA semantics;
 //  - a call log and counters of what is open, and fault injection.
+//
+// This class is a facade: each part of the simulation is its own small piece beside it
+// (SimWindows, SimMemory with SimAddressSpace, SimHandles, SimMappings, SimListView, SimFiles with
+// SimPaths, SimProfile and SimIni, SimSystem, SimCodePage, SimLog).
 #pragma once
 
 #include "platform/Runtime.h"
 #include "platform/WindowsApi.h"
+#include "platform/sim/SimCodePage.h"
+#include "platform/sim/SimLog.h"
+#include "platform/sim/SimWindows.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -34,45 +41,6 @@
 #include <vector>
 
 namespace pindrel::sim {
-
-// One list-view item as the simulated shell holds it.
-struct SimItem {
-    std::u16string text;
-    Point position;
-};
-
-// One recorded platform call. `function` is the Windows name ("SendMessageA", "OpenProcess", ...);
-// for SendMessageA the window, message and parameters are filled in; for other calls `window` and
-// `message` are 0 and the parameters hold the call's most telling arguments (size, address, ...),
-// 64 bits wide whatever the host.
-struct SimCall {
-    std::string function;
-    Hwnd window{};
-    UINT message = 0;
-    std::uint64_t wParam = 0;
-    std::int64_t lParam = 0;
-    // A text argument, when the call has one: the class name asked for by FindWindowA and
-    // FindWindowExA, the file of the profile functions.
-    std::string detail;
-};
-
-// The shape of the simulated shell.
-enum class ShellShape {
-    Standard,     // "Progman" -> "SHELLDLL_DefView" -> "SysListView32"
-    NoProgman,    // top-level "SHELLDLL_DefView" -> "SysListView32"
-    NoDefView,    // "Progman" only; a top-level "SysListView32" elsewhere
-    NoListView,   // "Progman" -> "SHELLDLL_DefView", no list view
-    TwoListViews, // Standard, plus a second "SysListView32" under the same view window
-    Nothing,      // no shell windows at all
-};
-
-struct SimShell {
-    Pid process{};
-    Hwnd progman{};
-    Hwnd defView{};
-    Hwnd listView{};      // the desktop list view (0 when the shape has none under the view)
-    Hwnd otherListView{}; // the second list view of TwoListViews / the top-level one of NoDefView
-};
 
 class SimSession : public WindowsApi, public Runtime {
   public:
@@ -246,11 +214,6 @@ class SimSession : public WindowsApi, public Runtime {
 void SetDefaultProgramBits(int bits);
 int DefaultProgramBits();
 
-// Converts between UTF-8 and UTF-16 (test convenience) and between UTF-16 and Windows-1252, the
-// simulated system code page (unmappable characters become '?').
-std::u16string Utf8ToUtf16(const std::string& utf8);
-std::string Utf16ToUtf8(const std::u16string& utf16);
-std::string Utf16ToCp1252(const std::u16string& utf16);
-std::u16string Cp1252ToUtf16(const std::string& bytes);
+// Utf8ToUtf16, Utf16ToUtf8, Utf16ToCp1252 and Cp1252ToUtf16 come from SimCodePage.h.
 
 } // namespace pindrel::sim

@@ -1,0 +1,29 @@
+// The simulated system's text: UTF-8 and UTF-16 (test convenience), Windows-1252 as the ANSI code
+// page, WideCharToMultiByte's buffer rules, and the ASCII case folding Windows applies to class
+// and file names.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <string>
+
+namespace pindrel::sim {
+
+// Malformed input becomes U+FFFD.
+std::u16string Utf8ToUtf16(const std::string& utf8);
+std::string Utf16ToUtf8(const std::u16string& utf16);
+// Characters Windows-1252 lacks become '?' (a surrogate pair is one character, so one '?').
+std::string Utf16ToCp1252(const std::u16string& utf16);
+std::u16string Cp1252ToUtf16(const std::string& bytes);
+
+// WideCharToMultiByte into Windows-1252 (CP_ACP or 1252, no flags): a count of -1 takes the text
+// up to and including its NUL; a size of 0 asks for the length needed; too small a buffer fails
+// (0) and writes nothing.
+int WideToCp1252(UINT codePage, DWORD flags, const char16_t* wide, int wideCount, char* multi,
+                 int multiSize);
+
+char AsciiLower(char c);
+std::string AsciiLower(std::string text);
+bool SameTextIgnoringCase(const std::string& a, const std::string& b);
+
+} // namespace pindrel::sim

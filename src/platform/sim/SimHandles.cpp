@@ -1,0 +1,35 @@
+#include "platform/sim/SimHandles.h"
+
+namespace pindrel::sim {
+
+Handle SimHandles::Open(const SimKernelObject& object) {
+    const std::uint64_t handle = next_;
+    next_ += 4;
+    objects_[handle] = object;
+    return Handle{handle};
+}
+
+const SimKernelObject* SimHandles::Process(Handle handle, DWORD access, DWORD anyOf) const {
+    auto it = objects_.find(raw(handle));
+    if (it == objects_.end() || it->second.kind != SimKernelObject::Kind::Process ||
+        (it->second.access & access) != access || (anyOf != 0 && !(it->second.access & anyOf)))
+        return nullptr;
+    return &it->second;
+}
+
+const SimKernelObject* SimHandles::Mapping(Handle handle) const {
+    auto it = objects_.find(raw(handle));
+    return it == objects_.end() || it->second.kind != SimKernelObject::Kind::Mapping ? nullptr
+                                                                                     : &it->second;
+}
+
+std::optional<SimKernelObject> SimHandles::Close(Handle handle) {
+    auto it = objects_.find(raw(handle));
+    if (it == objects_.end())
+        return std::nullopt;
+    const SimKernelObject closed = it->second;
+    objects_.erase(it);
+    return closed;
+}
+
+} // namespace pindrel::sim

@@ -1,0 +1,30 @@
+// The simulated machine's own facts: the user and computer names, the platform and its version,
+// the screen, and the running executable with its command line.
+#pragma once
+
+#include "platform/WindowsApi.h"
+
+#include <string>
+
+namespace pindrel::sim {
+
+class SimSystem {
+  public:
+    std::string user = "USER1";
+    std::string computer = "DESK1";
+    DWORD platformId = win::VER_PLATFORM_WIN32_NT;
+    bool versionFails = false;
+    float widthTwips = 1024 * 15.0f, heightTwips = 768 * 15.0f, tppX = 15.0f, tppY = 15.0f;
+    std::string executable;
+    std::string commandLine;
+
+    bool Nt() const { return platformId == win::VER_PLATFORM_WIN32_NT; }
+
+    BOOL GetUserNameA(char* buffer, DWORD* size) const;
+    BOOL GetComputerNameA(char* buffer, DWORD* size) const;
+    BOOL GetVersionExA(OsVersionInfoA* info) const;
+    std::string AppPath() const;
+    std::string AppExeName() const;
+};
+
+} // namespace pindrel::sim

@@ -1,0 +1,83 @@
+// The session's windows: each has a class (matched without regard to case), a parent (0 for a
+// top-level window), an owning process and a style. A list view also keeps its own state: the
+// style it last took note of, its view and its items. Destroying a window destroys its children;
+// handles of destroyed windows are not reused.
+#pragma once
+
+#include "platform/Types.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace pindrel::sim {
+
+constexpr const char* kListViewClass = "SysListView32";
+constexpr const char* kShellViewClass = "SHELLDLL_DefView";
+
+// One list-view item as the simulated shell holds it.
+struct SimItem {
+    std::u16string text;
+    Point position;
+};
+
+struct SimWindow {
+    std::string className;
+    Hwnd parent{};
+    Pid owner{};
+    DWORD style = 0; // what GetWindowLongA(GWL_STYLE) gives
+    bool alive = true;
+    int destroyAfter = 0; // requests left before the window goes; 0: not armed
+    // A list view's own state: the style it last took note of, its view, its items.
+    DWORD remembered = 0;
+    DWORD view = 0;
+    int viewChanges = 0;
+    std::vector<SimItem> items;
+
+    bool IsListView() const;
+    bool IsShellView() const;
+    // The window style as SetWindowLong sets it: the list view takes note of it and its view.
+    void SetStyle(DWORD newStyle);
+};
+
+// The shape of the simulated shell.
+enum class ShellShape {
+    Standard,     // "Progman" -> "SHELLDLL_DefView" -> "SysListView32"
+    NoProgman,    // top-level "SHELLDLL_DefView" -> "SysListView32"
+    NoDefView,    // "Progman" only; a top-level "SysListView32" elsewhere
+    NoListView,   // "Progman" -> "SHELLDLL_DefView", no list view
+    TwoListViews, // Standard, plus a second "SysListView32" under the same view window
+    Nothing,      // no shell windows at all
+};
+
+struct SimShell {
+    Pid process{};
+    Hwnd progman{};
+    Hwnd defView{};
+    Hwnd listView{};      // the desktop list view (0 when the shape has none under the view)
+    Hwnd otherListView{}; // the second list view of TwoListViews / the top-level one of NoDefView
+};
+
+class SimWindows {
+  public:
+    Hwnd Create(const std::string& className, Hwnd parent, Pid owner, DWORD style);
+    void Destroy(Hwnd window);
+    // The shell's windows in the given shape, all owned by `process`.
+    SimShell CreateShell(ShellShape shape, DWORD listViewStyle, Pid process);
+    // The live window, or nullptr.
+    SimWindow* Find(Hwnd window);
+    const SimWindow* Find(Hwnd window) const;
+    // For the test-facing set-up functions: misuse is a bug in the test, not a Windows failure, and
+    // throws std::invalid_argument.
+    SimWindow& Need(Hwnd window, bool listView);
+    // FindWindowExA's search: the live children of `parent` (top-level windows for 0), in creation
+    // order, after `after`; a class of nullptr matches any, and only "" or nullptr matches a title
+    // (windows here have none).
+    Hwnd Search(Hwnd parent, Hwnd after, const char* className, const char* windowName) const;
+
+  private:
+    static Hwnd HandleAt(std::size_t index);
+    std::deque<SimWindow> windows_; // index i is window kFirst + i * kStep
+};
+
+} // namespace pindrel::sim
