@@ -17,25 +17,18 @@ namespace e2e {
 
 namespace {
 
-std::string Env(const char* name) {
+std::string Env(const char* name, const std::string& fallback = "") {
     const char* value = std::getenv(name);
-    return value ? value : "";
-}
-
-std::string OrDefault(const char* variable, const std::string& fallback) {
-    const std::string value = Env(variable);
-    return value.empty() ? fallback : value;
+    return value && *value ? value : fallback;
 }
 
 const fs::path kHere = PINDREL_E2E_BINARY_DIR;
-const std::string kLoader = OrDefault("WINELOADER", "/usr/lib/wine/wine64");
-const std::string kServer = OrDefault("WINESERVER", "/usr/lib/wine/wineserver64");
+const std::string kLoader = Env("WINELOADER", "/usr/lib/wine/wine64");
+const std::string kServer = Env("WINESERVER", "/usr/lib/wine/wineserver64");
 
+// A temporary file's bytes, read from the start through a descriptor of its own.
 std::string Slurp(FILE* file) {
-    std::string bytes;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;)
-        bytes += static_cast<char>(c);
+    const std::string bytes = ReadFile("/proc/self/fd/" + std::to_string(fileno(file)));
     std::fclose(file);
     return bytes;
 }
@@ -156,6 +149,11 @@ std::string WinPath(const fs::path& unixPath) {
     return "Z:" + path;
 }
 
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
 bool WineOptedOut() {
     return Env("PINDREL_E2E_WITHOUT_WINE") == "1";
 }
@@ -192,7 +190,7 @@ void WineSession::StopAll() {
     X11().Stop();
 }
 
-std::vector<std::string> WineSession::WithEnv(std::vector<std::string> argv) const {
+std::vector<std::string> WineSession::WithEnv(const std::vector<std::string>& argv) const {
     std::vector<std::string> all{"env",
                                  "WINEPREFIX=" + prefix_.string(),
                                  "PINDREL_WINEPREFIX=" + prefix_.string(),
@@ -205,8 +203,7 @@ std::vector<std::string> WineSession::WithEnv(std::vector<std::string> argv) con
                                  "PINDREL_WINESERVER=" + kServer};
     if (x11_)
         all.insert(all.end(), {"DISPLAY=" + display_, "PINDREL_WINE_GRAPHICS=x11"});
-    all.insert(all.end(), argv.begin(), argv.end());
-    return all;
+    return Concat(all, argv);
 }
 
 void WineSession::Start() {
@@ -228,8 +225,8 @@ void WineSession::Boot() {
             throw HarnessError(p.string() + " not found: build the windows-x64 preset (or name "
                                             "the program's variable), install wine64");
     }
-    prefix_ = fs::absolute(OrDefault(x11_ ? "PINDREL_E2E_X11_WINEPREFIX" : "PINDREL_E2E_WINEPREFIX",
-                                     kHere / (x11_ ? "wineprefix-x11" : "wineprefix")));
+    prefix_ = fs::absolute(Env(x11_ ? "PINDREL_E2E_X11_WINEPREFIX" : "PINDREL_E2E_WINEPREFIX",
+                               kHere / (x11_ ? "wineprefix-x11" : "wineprefix")));
     if (x11_) {
         // Xvfb on a display number of its own choosing, written to its stdout once it is ready.
         const fs::path number = kHere / "xvfb.display";
@@ -290,17 +287,13 @@ void WineSession::Stop() {
 }
 
 ProcessResult WineSession::Wine(const std::vector<std::string>& args, const fs::path& cwd) const {
-    std::vector<std::string> argv{kLoader};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return RunProcess(WithEnv(argv), cwd);
+    return RunProcess(WithEnv(Concat({kLoader}, args)), cwd);
 }
 
 Process WineSession::WineInBackground(const std::vector<std::string>& args, const fs::path& cwd,
                                       const fs::path& log) const {
-    std::vector<std::string> argv{kLoader};
-    argv.insert(argv.end(), args.begin(), args.end());
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    Process process(WithEnv(argv), cwd, fd, fd);
+    Process process(WithEnv(Concat({kLoader}, args)), cwd, fd, fd);
     close(fd);
     return process;
 }
@@ -342,9 +335,7 @@ void E2eTest::TearDown() {
 }
 
 ProcessResult E2eTest::HostCtl(const std::vector<std::string>& args) {
-    std::vector<std::string> all{Exes().hostctl.string()};
-    all.insert(all.end(), args.begin(), args.end());
-    return session_.Wine(all, dir_);
+    return session_.Wine(Concat({Exes().hostctl.string()}, args), dir_);
 }
 
 void E2eTest::MustHostCtl(const std::vector<std::string>& args) {
@@ -389,38 +380,37 @@ ListViewState E2eTest::Dump() {
     const fs::path file = dir_ / ("desktop-state-" + std::to_string(++files_) + ".txt");
     MustHostCtl({"dump", WinPath(file)});
     const std::string text = ReadFile(file);
-    // The desktop list view's part: from "[listview 0]" to the next list view.
+    // The desktop list view's part: from "[listview 0]" its "key=value" lines up to its count,
+    // then one "<index>,<x>,<y>,<text>" line per item.
     const size_t begin = text.find("[listview 0]\r\n");
-    if (text.rfind("desktop-host state\r\n", 0) != 0 || begin == std::string::npos)
+    const size_t items = text.find("\r\ncount=", begin);
+    if (text.rfind("desktop-host state\r\n", 0) != 0 || begin == std::string::npos ||
+        items == std::string::npos)
         throw HarnessError("no desktop list view in the state: " + text);
-    const size_t end = text.find("[listview", begin + 1);
-    ListViewState state;
-    std::istringstream in(text.substr(begin, end - begin));
+    const auto keys = Values(text.substr(begin, items - begin));
+    std::istringstream in(text.substr(items + 8));
+    int count = -1;
     std::string line;
+    in >> count;
     std::getline(in, line);
-    std::map<std::string, int> keys;
-    while (std::getline(in, line) && !line.empty() && line.back() == '\r') {
-        line.pop_back();
-        char key[32] = {};
+    ListViewState state;
+    for (int i = 0; i < count; ++i) {
         Icon icon;
-        int index = 0;
-        int value = 0;
+        int index = -1;
         int used = 0;
-        if (std::sscanf(line.c_str(), "%d,%d,%d,%n", &index, &icon.x, &icon.y, &used) == 3) {
-            if (index != static_cast<int>(state.icons.size()))
-                throw HarnessError("items out of order: " + line);
-            icon.name = line.substr(static_cast<size_t>(used));
-            state.icons.push_back(icon);
-        } else if (std::sscanf(line.c_str(), "%31[a-z]=%d", key, &value) == 2) {
-            keys[key] = value;
-        }
+        if (!std::getline(in, line) || line.empty() || line.back() != '\r' ||
+            std::sscanf(line.c_str(), "%d,%d,%d,%n", &index, &icon.x, &icon.y, &used) != 3 ||
+            index != i)
+            throw HarnessError("an incomplete state: " + text);
+        icon.name = line.substr(static_cast<size_t>(used), line.size() - 1 - used);
+        state.icons.push_back(icon);
     }
-    if (!in.eof() || !keys.count("view") || keys["count"] != static_cast<int>(state.icons.size()))
+    if (count < 0 || !keys.count("view") || !keys.count("moves"))
         throw HarnessError("an incomplete state: " + text);
-    state.autoArrange = keys["autoarrange"] != 0;
-    state.view = keys["view"];
-    state.moves = keys["moves"];
-    state.arrangedMoves = keys["arrangedmoves"];
+    state.autoArrange = keys.at("autoarrange") == "1";
+    state.view = std::stoi(keys.at("view"));
+    state.moves = std::stoi(keys.at("moves"));
+    state.arrangedMoves = std::stoi(keys.at("arrangedmoves"));
     return state;
 }
 
@@ -442,7 +432,7 @@ void E2eTest::WriteSettings(const fs::path& ini,
                             const std::vector<std::vector<std::string>>& values) {
     std::vector<std::string> args{"writeini", WinPath(ini)};
     for (const auto& triple : values)
-        args.insert(args.end(), triple.begin(), triple.end());
+        args = Concat(args, triple);
     MustHostCtl(args);
 }
 

@@ -76,6 +76,7 @@ std::map<std::string, std::string> Values(const std::string& text);
 std::vector<std::string> FilesIn(const fs::path& folder); // sorted
 // "Z:" and the absolute Unix path with "\" separators: how a Wine program sees a Unix file.
 std::string WinPath(const fs::path& unixPath);
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
 bool WineOptedOut();
 
 // The programs under test.
@@ -109,7 +110,7 @@ class WineSession {
 
   private:
     explicit WineSession(bool x11) : x11_(x11) {}
-    std::vector<std::string> WithEnv(std::vector<std::string> argv) const;
+    std::vector<std::string> WithEnv(const std::vector<std::string>& argv) const;
     void Boot();
     void Stop();
 

@@ -33,40 +33,33 @@ namespace e2e {
 namespace {
 
 using Text = std::optional<std::string>;
+using Strings = std::vector<std::string>;
 
-struct Op {
-    bool write = false;
-    std::string section;
-    Text key;   // a write without key deletes the section
-    Text value; // a write without value deletes the key
-    std::string fallback;
-    std::uint32_t size = 0; // a read's buffer
-};
-
-struct Sequence {
-    Text file; // nothing: no file at the start
-    std::vector<Op> ops;
-};
-
-class Dice {
-  public:
-    explicit Dice(std::uint32_t seed) : engine_(seed) {}
-    // 0 .. n-1; std::mt19937's output is fixed by the standard, and so is this.
-    std::uint32_t Below(std::uint32_t n) { return static_cast<std::uint32_t>(engine_() % n); }
+struct Dice {
+    std::mt19937 engine; // its output is fixed by the standard: a seed gives the same sequences
+    std::uint32_t Below(size_t n) { return static_cast<std::uint32_t>(engine() % n); }
     bool Chance(std::uint32_t percent) { return Below(100) < percent; }
-    template <typename T> const T& Pick(const std::vector<T>& items) {
-        return items[Below(static_cast<std::uint32_t>(items.size()))];
-    }
-
-  private:
-    std::mt19937 engine_;
+    const std::string& Pick(const Strings& items) { return items[Below(items.size())]; }
 };
 
-const std::vector<std::string> kSections = {"Default", "USER1@DESK1", "IconType", "Odd Section",
-                                            "s"};
-const std::vector<std::string> kKeys = {"StartX",      "StartY",  "DeltaX", "DeltaY",
-                                        "USER1@DESK1", "Key Two", "k"};
-const std::vector<std::string> kBlanks = {"", "", "", " ", "  ", "\t"};
+const Strings kSections = {"Default", "USER1@DESK1", "IconType", "Odd Section", "s"};
+const Strings kKeys = {"StartX", "StartY", "DeltaX", "DeltaY", "USER1@DESK1", "Key Two", "k"};
+const Strings kBlanks = {"", "", "", " ", "  ", "\t"};
+const Strings kValues = {"40",       "-80",        "12.5",       "",
+                         " 40",      "40 ",        "  spaced  ", "\"quoted\"",
+                         "'single'", "\"half",     "\"\"",       "a=b",
+                         "x;y",      "Small Icon", "\t tab",     "\" in \"",
+                         "'mixed\"", "[x]",        "Caf\xE9",    "  \"padded quote\"  "};
+// Lines of no kind, and lines that read as something else than they seem.
+const Strings kOtherLines = {"; a comment = with equals",
+                             "",
+                             "   ",
+                             "odd line without equals",
+                             "[Odd Section",
+                             "# hash k=1",
+                             "StartX==double"};
+const Strings kFallbacks = {"", "", "", "", "dflt", "dflt   ", "  lead"};
+const std::uint32_t kSizes[] = {0, 1, 2, 3, 5, 8, 16};
 
 std::string Trim(const std::string& text) {
     const size_t begin = text.find_first_not_of(" \t");
@@ -75,21 +68,10 @@ std::string Trim(const std::string& text) {
                : text.substr(begin, text.find_last_not_of(" \t") - begin + 1);
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 std::string Value(Dice& dice) {
-    static const std::vector<std::string> values = {
-        "40",       "-80",        "12.5",       "",           " 40",
-        "40 ",      "  spaced  ", "\"quoted\"", "'single'",   "\"half",
-        "\"\"",     "a=b",        "x;y",        "Small Icon", "\t tab",
-        "\" in \"", "'mixed\"",   "[x]",        "Caf\xE9",    "  \"padded quote\"  "};
-    std::string text;
     if (!dice.Chance(8))
-        return dice.Pick(values);
+        return dice.Pick(kValues);
+    std::string text; // longer than any buffer read through
     for (std::uint32_t n = 100 + dice.Below(200); n > 0; --n)
         text += static_cast<char>('a' + dice.Below(26));
     return text;
@@ -105,28 +87,27 @@ std::string Vary(Dice& dice, std::string name) {
         else if (how == 1)
             c = static_cast<char>(std::tolower(u));
     }
-    if (dice.Chance(8))
-        name = " " + name;
-    if (dice.Chance(8))
-        name += dice.Chance(50) ? " " : "\t";
-    return name;
+    return (dice.Chance(8) ? " " : "") + name +
+           (dice.Chance(8) ? dice.Chance(50) ? " " : "\t" : "");
 }
 
-// A file written by hand: headers, keys, comments, lines of no kind, mixed line ends. Sets
-// `repeated` when a section name occurs twice.
+// A file written by hand: headers, keys, other lines, one "=value" line at most, and line ends of
+// one style (CR LF, LF, mixed, a few lone CRs). Sets `repeated` when a section name occurs twice.
 std::string SeedFile(Dice& dice, bool& repeated) {
-    const std::uint32_t style = dice.Below(20); // CR LF, LF, mixed, a few lone CRs
-    const std::uint32_t lines = 1 + dice.Below(12);
+    const Strings ends[] = {{"\r\n"}, {"\n"}, {"\r\n", "\n"}, {"\r\n", "\r\n", "\r\n", "\r"}};
+    const Strings& end = ends[dice.Below(4)];
     std::set<std::string> sections;
     bool emptyKey = false;
     std::string file;
-    for (std::uint32_t i = 0; i < lines; ++i) {
+    for (std::uint32_t i = 0, lines = 1 + dice.Below(12); i < lines; ++i) {
         const std::uint32_t kind = dice.Below(14);
         if (kind < 3) {
-            const std::string name = Vary(dice, dice.Pick(kSections));
-            repeated = !sections.insert(Lower(Trim(name))).second || repeated;
+            std::string name = Vary(dice, dice.Pick(kSections));
             file += dice.Pick(kBlanks) + "[" + dice.Pick(kBlanks) + name + dice.Pick(kBlanks) +
                     "]" + dice.Pick(kBlanks);
+            for (char& c : name)
+                c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+            repeated = !sections.insert(Trim(name)).second || repeated;
         } else if (kind < 7) {
             file += dice.Pick(kBlanks) + Vary(dice, dice.Pick(kKeys)) + dice.Pick(kBlanks) + "=" +
                     dice.Pick(kBlanks) + Value(dice) + dice.Pick(kBlanks);
@@ -134,59 +115,20 @@ std::string SeedFile(Dice& dice, bool& repeated) {
             file += "=no key";
             emptyKey = true;
         } else {
-            static const std::vector<std::string> others = {"; a comment = with equals",
-                                                            "",
-                                                            "   ",
-                                                            "odd line without equals",
-                                                            "[Odd Section",
-                                                            "# hash k=1",
-                                                            "StartX==double"};
-            file += others[kind % others.size()];
+            file += kOtherLines[kind % kOtherLines.size()];
         }
-        if (i + 1 == lines && dice.Chance(25))
-            break; // the last line has no end
-        if (style < 10)
-            file += "\r\n";
-        else if (style < 16)
-            file += "\n";
-        else if (style < 19)
-            file += dice.Chance(50) ? "\r\n" : "\n";
-        else
-            file += dice.Chance(80) ? "\r\n" : "\r";
+        if (i + 1 < lines || dice.Chance(75)) // the last line may have no end
+            file += dice.Pick(end);
     }
     return file;
-}
-
-Op Operation(Dice& dice, bool keyDeletes) {
-    Op op;
-    op.section = Vary(dice, dice.Chance(90) ? dice.Pick(kSections) : "Missing");
-    op.key = Vary(dice, dice.Chance(90) ? dice.Pick(kKeys) : "Absent");
-    if (dice.Chance(55)) {
-        op.write = true;
-        const std::uint32_t roll = dice.Below(100);
-        if (roll >= 8 || (roll >= 3 && !keyDeletes)) {
-            op.value = Value(dice);
-            return op;
-        }
-        op.section = Trim(op.section);
-        op.key = Trim(*op.key);
-        if (roll < 3)
-            op.key.reset();
-        return op;
-    }
-    op.fallback = dice.Pick(std::vector<std::string>{"", "", "", "", "dflt", "dflt   ", "  lead"});
-    op.size = dice.Chance(70) ? 128 : dice.Pick(std::vector<std::uint32_t>{0, 1, 2, 3, 5, 8, 16});
-    return op;
 }
 
 std::string Hex(const Text& text) {
     if (!text)
         return "-";
     std::string out = "h:";
-    for (unsigned char c : *text) {
-        out += "0123456789abcdef"[c >> 4];
-        out += "0123456789abcdef"[c & 15];
-    }
+    for (unsigned char c : *text)
+        out += std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
     return out;
 }
 
@@ -197,6 +139,39 @@ Text Unhex(const std::string& field) {
     for (size_t i = 2; i + 1 < field.size(); i += 2)
         bytes += static_cast<char>(std::stoi(field.substr(i, 2), nullptr, 16));
     return bytes;
+}
+
+// One call, in the script's form: the kinds of operation and how often each comes.
+struct Op {
+    bool write = false;
+    std::string section;
+    Text key;   // a write without key deletes the section
+    Text value; // a write without value deletes the key
+    std::string fallback;
+    std::uint32_t size = 0; // a read's buffer
+    std::string Line() const {
+        return write ? "write " + Hex(section) + " " + Hex(key) + " " + Hex(value) + "\n"
+                     : "read " + Hex(section) + " " + Hex(key) + " " + Hex(fallback) + " " +
+                           std::to_string(size) + "\n";
+    }
+};
+
+Op Operation(Dice& dice, bool keyDeletes) {
+    Op op;
+    op.write = dice.Chance(55);
+    op.section = Vary(dice, dice.Chance(90) ? dice.Pick(kSections) : "Missing");
+    op.key = Vary(dice, dice.Chance(90) ? dice.Pick(kKeys) : "Absent");
+    const std::uint32_t roll = dice.Below(100);
+    if (!op.write) { // a read: mostly through the program's buffer, sometimes a tiny one
+        op.fallback = dice.Pick(kFallbacks);
+        op.size = roll < 70 ? 128 : kSizes[roll % 7];
+    } else if (roll >= 8 || (roll >= 3 && !keyDeletes)) { // a key=value write
+        op.value = Value(dice);
+    } else { // a delete of the key, or of the whole section, by exact names
+        op.section = Trim(op.section);
+        op.key = roll < 3 ? Text() : Trim(*op.key);
+    }
+    return op;
 }
 
 // The bytes in the layout that Wine writes: lines split at CR LF only (both engines end the
@@ -238,30 +213,52 @@ std::uint32_t EnvNumber(const char* name, std::uint32_t fallback) {
     return value && *value ? static_cast<std::uint32_t>(std::stoul(value)) : fallback;
 }
 
+// Whether the simulated engine agrees with the real outcome of `op` (a read's result and text, a
+// write's file after it), given the file each had before. Both files move on to the next.
+bool Agrees(const Op& op, Text& file, Text& realFile, const std::pair<std::uint32_t, Text>& real,
+            Text& got, int& quotedValuesCut) {
+    const auto& [realResult, want] = real;
+    if (op.write) {
+        if (Text next = pindrel::sim::IniWrite(file, op.section, op.key, op.value))
+            file = next;
+        got = file;
+        const Text expected = want && realFile == want && got != want ? WithCrLf(*want) : want;
+        realFile = want;
+        return got.has_value() == expected.has_value() &&
+               (!got || Canonical(*got) == Canonical(*expected));
+    }
+    got = pindrel::sim::IniRead(file, op.section, *op.key, op.fallback, op.size);
+    if (got == want && got->size() == realResult)
+        return true;
+    // Wine cut a quoted value one character short: the simulated engine filled the buffer with
+    // the start of the unquoted value, which the file holds in quotes.
+    const std::string whole = pindrel::sim::IniRead(file, op.section, *op.key, "", 1u << 20);
+    const bool cut = file && want && op.size >= 2 && got->size() == op.size - 1 &&
+                     *want == got->substr(0, got->size() - 1) &&
+                     (file->find('"' + whole + '"') != std::string::npos ||
+                      file->find('\'' + whole + '\'') != std::string::npos);
+    quotedValuesCut += cut ? 1 : 0;
+    return cut;
+}
+
 class IniDifferentialTest : public E2eTest {};
 
 TEST_F(IniDifferentialTest, SimulatedEngineAgreesWithTheRealProfileFunctions) {
     const std::uint32_t seed = EnvNumber("PINDREL_INI_SEED", 20240607);
-    Dice dice(seed);
-    std::vector<Sequence> sequences(EnvNumber("PINDREL_INI_SEQUENCES", 600));
+    Dice dice{std::mt19937(seed)};
+    std::vector<std::pair<Text, std::vector<Op>>> sequences(
+        EnvNumber("PINDREL_INI_SEQUENCES", 600)); // the file at the start, and the calls
     std::string script;
-    std::vector<std::vector<std::string>> lines(sequences.size()); // the script's, per operation
+    size_t calls = 0;
     for (size_t i = 0; i < sequences.size(); ++i) {
-        Sequence& seq = sequences[i];
+        auto& [file, ops] = sequences[i];
         bool repeated = false;
         if (dice.Chance(75))
-            seq.file = SeedFile(dice, repeated);
-        for (std::uint32_t n = 4 + dice.Below(14); n > 0; --n)
-            seq.ops.push_back(Operation(dice, !repeated));
-        script +=
-            "seq " + std::to_string(i) + "\n" + (seq.file ? "file " + Hex(seq.file) + "\n" : "");
-        for (const Op& op : seq.ops) {
-            lines[i].push_back(op.write
-                                   ? "write " + Hex(op.section) + " " + Hex(op.key) + " " +
-                                         Hex(op.value) + "\n"
-                                   : "read " + Hex(op.section) + " " + Hex(op.key) + " " +
-                                         Hex(op.fallback) + " " + std::to_string(op.size) + "\n");
-            script += lines[i].back();
+            file = SeedFile(dice, repeated);
+        script += "seq " + std::to_string(i) + "\n" + (file ? "file " + Hex(file) + "\n" : "");
+        for (std::uint32_t n = 4 + dice.Below(14); n > 0; --n, ++calls) {
+            ops.push_back(Operation(dice, !repeated));
+            script += ops.back().Line();
         }
     }
     WriteFile(dir() / "script.txt", script);
@@ -271,66 +268,38 @@ TEST_F(IniDifferentialTest, SimulatedEngineAgreesWithTheRealProfileFunctions) {
                         WinPath(dir() / "ini"), WinPath(dir() / "real.txt")},
                        dir());
     ASSERT_EQ(probe.status, 0) << probe.Describe();
-
-    // The real outcomes, one list per sequence: a read's result and text, a write's file after it.
-    std::vector<std::vector<std::pair<std::uint32_t, Text>>> real;
+    // The real outcomes of all calls in order: a read's result and text, a write's file after it.
+    std::vector<std::pair<std::uint32_t, Text>> real;
     std::istringstream in(ReadFile(dir() / "real.txt"));
     for (std::string tag, result, text; in >> tag;) {
-        if (tag == "S" && in >> result)
-            real.emplace_back();
-        else if ((tag == "W" || tag == "R") && in >> result >> text && !real.empty())
-            real.back().emplace_back(static_cast<std::uint32_t>(std::stoul(result)), Unhex(text));
+        if ((tag == "W" || tag == "R") && in >> result >> text)
+            real.emplace_back(static_cast<std::uint32_t>(std::stoul(result)), Unhex(text));
     }
-    ASSERT_EQ(real.size(), sequences.size()) << "iniprobe's output is incomplete";
+    ASSERT_EQ(real.size(), calls) << "iniprobe's output is incomplete";
 
     int differing = 0;
     int quotedValuesCut = 0;
     std::string report;
+    auto outcome = real.begin();
     for (size_t i = 0; i < sequences.size(); ++i) {
-        const Sequence& seq = sequences[i];
-        ASSERT_EQ(real[i].size(), seq.ops.size()) << "iniprobe's output for sequence " << i;
-        Text file = seq.file;
-        Text realFile = seq.file; // the real file before each write
-        for (size_t k = 0; k < seq.ops.size(); ++k) {
-            const Op& op = seq.ops[k];
-            const auto& [realResult, want] = real[i][k];
-            Text got;
-            bool same = false;
-            if (op.write) {
-                if (Text next = pindrel::sim::IniWrite(file, op.section, op.key, op.value))
-                    file = next;
-                got = file;
-                const Text expected =
-                    want && realFile == want && got != want ? WithCrLf(*want) : want;
-                same = got.has_value() == expected.has_value() &&
-                       (!got || Canonical(*got) == Canonical(*expected));
-                realFile = want;
-            } else {
-                got = pindrel::sim::IniRead(file, op.section, *op.key, op.fallback, op.size);
-                same = got == want && got->size() == realResult;
-                // Wine cut a quoted value one character short: the simulated engine filled the
-                // buffer with the start of the unquoted value, which the file holds in quotes.
-                const std::string whole =
-                    pindrel::sim::IniRead(file, op.section, *op.key, "", 1u << 20);
-                if (!same && file && want && op.size >= 2 && got->size() == op.size - 1 &&
-                    *want == got->substr(0, got->size() - 1) &&
-                    (file->find('"' + whole + '"') != std::string::npos ||
-                     file->find('\'' + whole + '\'') != std::string::npos)) {
-                    ++quotedValuesCut;
-                    same = true;
-                }
-            }
-            if (same)
+        const auto& [start, ops] = sequences[i];
+        Text file = start;
+        Text realFile = start;
+        Text got;
+        for (size_t k = 0; k < ops.size(); ++k, ++outcome) {
+            if (Agrees(ops[k], file, realFile, *outcome, got, quotedValuesCut))
                 continue;
-            // The sequence in the script's form (texts in hex) up to the operation that differs.
+            // The sequence in the script's form (texts in hex) up to the call that differs.
             if (++differing <= 8) {
                 report += "sequence " + std::to_string(i) + " (seed " + std::to_string(seed) +
-                          "), file at the start " + Hex(seq.file) + ":\n";
+                          "), file at the start " + Hex(start) + ":\n";
                 for (size_t m = 0; m <= k; ++m)
-                    report += "  " + lines[i][m];
-                report += "    simulated: " + Hex(got) + "\n    real:      " + Hex(want) +
-                          " (result " + std::to_string(realResult) + ")\n";
+                    report += "  " + ops[m].Line();
+                report += "    simulated: " + Hex(got) +
+                          "\n    real:      " + Hex(outcome->second) + " (result " +
+                          std::to_string(outcome->first) + ")\n";
             }
+            outcome += static_cast<std::ptrdiff_t>(ops.size() - k);
             break;
         }
     }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <sstream>
 #include <strings.h>
 
@@ -46,14 +47,25 @@ std::vector<std::pair<std::string, Fields>> Parse(const std::string& text) {
     return lines;
 }
 
-bool IsClass(const Fields& c, const char* name) {
-    return strcasecmp(c.at("class").c_str(), name) == 0;
-}
 unsigned long Style(const Fields& c) {
     return std::stoul(c.at("style"), nullptr, 16);
 }
-bool IsGroupBox(const Fields& c) {
-    return IsClass(c, "Button") && (Style(c) & 0x0F) == 0x07;
+int Top(const Fields& c) {
+    return std::stoi(c.at("rect").substr(c.at("rect").find(',') + 1));
+}
+
+// The kind of control a window is by its class (and a button's style).
+std::optional<layout::ControlKind> KindOf(const Fields& c) {
+    const std::string& name = c.at("class");
+    if (strcasecmp(name.c_str(), "Button") == 0)
+        return (Style(c) & 0x0F) == 0x07 ? layout::ControlKind::Frame : layout::ControlKind::Button;
+    if (strcasecmp(name.c_str(), "Static") == 0)
+        return layout::ControlKind::Label;
+    if (strcasecmp(name.c_str(), "Edit") == 0)
+        return layout::ControlKind::TextBox;
+    if (strcasecmp(name.c_str(), "ComboBox") == 0)
+        return layout::ControlKind::DropDownList;
+    return std::nullopt;
 }
 
 struct Report {
@@ -62,50 +74,40 @@ struct Report {
     std::vector<std::string> popups;
 };
 
-// The window's controls by their names in the table: frames, labels and buttons by class and
-// caption, the combo box, the text boxes by their order from the top. A combo box's own parts are
-// not controls of the window.
+// The window's controls by their names in the table: the combo box by its kind, the text boxes
+// by their order from the top, every other control by its kind and caption. Only the window's
+// own windows and those in its frames count: a combo box's own parts are not controls of the
+// window.
 std::map<std::string, Fields> FindControls(const Report& report) {
-    std::vector<const Fields*> controls;
-    std::vector<const Fields*> edits;
+    std::vector<Fields> controls;
     for (const Fields& c : report.children) {
         const bool inFrame =
             std::any_of(report.children.begin(), report.children.end(), [&](const Fields& f) {
-                return f.at("hwnd") == c.at("parent") && IsGroupBox(f);
+                return f.at("hwnd") == c.at("parent") && KindOf(f) == layout::ControlKind::Frame;
             });
-        if (c.at("parent") != report.window.at("hwnd") && !inFrame)
-            continue;
-        controls.push_back(&c);
-        if (IsClass(c, "Edit"))
-            edits.push_back(&c);
+        if (c.at("parent") == report.window.at("hwnd") || inFrame)
+            controls.push_back(c);
     }
     EXPECT_EQ(controls.size(), layout::kControlCount) << "the window holds other controls";
-    std::stable_sort(edits.begin(), edits.end(), [](const Fields* a, const Fields* b) {
-        return std::stoi(a->at("rect").substr(a->at("rect").find(',') + 1)) <
-               std::stoi(b->at("rect").substr(b->at("rect").find(',') + 1));
-    });
+    std::stable_sort(controls.begin(), controls.end(),
+                     [](const Fields& a, const Fields& b) { return Top(a) < Top(b); });
     std::map<std::string, Fields> found;
     size_t textBoxes = 0;
     for (const layout::ControlSpec& row : layout::kControls) {
+        const bool byCaption = row.kind != layout::ControlKind::TextBox &&
+                               row.kind != layout::ControlKind::DropDownList;
         std::vector<const Fields*> matches;
-        if (row.kind == layout::ControlKind::TextBox && textBoxes < edits.size())
-            matches.push_back(edits[textBoxes]);
-        for (const Fields* c : controls) {
-            const bool captioned = c->at("text") == row.caption;
-            if ((row.kind == layout::ControlKind::Frame && IsGroupBox(*c) && captioned) ||
-                (row.kind == layout::ControlKind::Label && IsClass(*c, "Static") && captioned) ||
-                (row.kind == layout::ControlKind::Button && IsClass(*c, "Button") &&
-                 !IsGroupBox(*c) && captioned) ||
-                (row.kind == layout::ControlKind::DropDownList && IsClass(*c, "ComboBox")))
-                matches.push_back(c);
+        for (const Fields& c : controls) {
+            if (KindOf(c) == row.kind && (!byCaption || c.at("text") == row.caption))
+                matches.push_back(&c);
         }
-        textBoxes += row.kind == layout::ControlKind::TextBox ? 1 : 0;
-        if (matches.size() == 1)
+        if (row.kind == layout::ControlKind::TextBox)
+            matches = {textBoxes < matches.size() ? matches[textBoxes++] : nullptr};
+        if (matches.size() == 1 && matches.front())
             found[row.name] = *matches.front();
         else
-            ADD_FAILURE() << row.name << ": " << matches.size() << " windows of its kind";
+            ADD_FAILURE() << row.name << ": no single window of its kind";
     }
-    EXPECT_EQ(edits.size(), textBoxes) << "text boxes (class Edit)";
     return found;
 }
 
@@ -163,6 +165,14 @@ void ExpectLayout(const Report& report, const std::map<std::string, Fields>& con
     }
 }
 
+using Strings = std::vector<std::string>;
+
+// The texts of the four text boxes, from the top.
+Strings FieldTexts(std::map<std::string, Fields>& controls) {
+    return {controls["txtStartX"]["text"], controls["txtStartY"]["text"],
+            controls["txtDeltaX"]["text"], controls["txtDeltaY"]["text"]};
+}
+
 // The controls that take the focus, in the order Tab visits them.
 const std::vector<std::string> kTabOrder = {
     "cmdSave",   "cmdLoad",   "cmbView",   "cmdSetIconType", "txtStartX",
@@ -188,9 +198,8 @@ class WindowTest : public E2eTest {
     }
     fs::path app() const { return dir() / "app"; }
 
-    ProcessResult WinCheck(std::vector<std::string> args, const char* failure, int ok = 0) {
-        args.insert(args.begin(), Exes().wincheck.string());
-        const ProcessResult r = session().Wine(args, dir());
+    ProcessResult WinCheck(const std::vector<std::string>& args, const char* failure, int ok = 0) {
+        const ProcessResult r = session().Wine(Concat({Exes().wincheck.string()}, args), dir());
         if (r.status != 0 && r.status != ok)
             throw HarnessError(std::string(failure) + ": " + r.Describe());
         return r;
@@ -255,10 +264,7 @@ TEST_F(WindowTest, FollowsTheTableAtEachDpiAndClosesOnEscapeRelease) {
         auto controls = Controls("controls-" + std::to_string(dpi));
         ExpectLayout(report_, controls, dpi);
         ASSERT_EQ(controls.size(), layout::kControlCount);
-        const char* fields[] = {"txtStartX", "txtStartY", "txtDeltaX", "txtDeltaY"};
-        const std::vector<std::string> shown = {"0", "0", "0", "20"};
-        for (size_t i = 0; i < 4; ++i)
-            EXPECT_EQ(controls[fields[i]]["text"], shown[i]) << fields[i];
+        EXPECT_EQ(FieldTexts(controls), (Strings{"0", "0", "0", "20"}));
         EXPECT_EQ(controls["cmbView"]["items"], "Icon|List|Report|Small Icon");
         EXPECT_EQ(controls["cmbView"]["selected"], "-1");
         EXPECT_EQ(controls["cmbView"]["text"], "");
@@ -311,10 +317,7 @@ TEST_F(WindowTest, FieldsShowStoredSettingsAndSetDefaultStoresTheTypedTexts) {
     StartPindrel(96);
     auto controls = Controls("controls-before");
     ASSERT_EQ(controls.size(), layout::kControlCount);
-    const char* fields[] = {"txtStartX", "txtStartY", "txtDeltaX", "txtDeltaY"};
-    const std::vector<std::string> shown = {"40", "-15", "14", "12"};
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(controls[fields[i]]["text"], shown[i]) << fields[i];
+    EXPECT_EQ(FieldTexts(controls), (Strings{"40", "-15", "14", "12"}));
     EXPECT_EQ(controls["cmbView"]["selected"], "2");
     EXPECT_EQ(controls["cmbView"]["text"], "Report");
 
@@ -326,9 +329,7 @@ TEST_F(WindowTest, FieldsShowStoredSettingsAndSetDefaultStoresTheTypedTexts) {
         if (!text.empty())
             keys.push_back("text:" + text);
     }
-    std::vector<std::string> args{"keys"};
-    args.insert(args.end(), keys.begin(), keys.end());
-    const std::vector<Step> typing = Steps(args);
+    const std::vector<Step> typing = Steps(Concat({"keys"}, keys));
     ASSERT_EQ(typing.size(), keys.size() + 1) << "the window closed while the fields were typed";
     EXPECT_EQ(typing[4].focus, "txtStartX");
     EXPECT_EQ(typing.back().focus, "txtDeltaY");
@@ -351,8 +352,7 @@ TEST_F(WindowTest, FieldsShowStoredSettingsAndSetDefaultStoresTheTypedTexts) {
                          "=Report\n");
     // The fields keep what was typed: nothing is read back or reformatted.
     controls = Controls("controls-after");
-    for (size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(controls[fields[i]]["text"], typed[i]) << fields[i];
+    EXPECT_EQ(FieldTexts(controls), typed);
 
     // The window's close command ends the program and writes nothing more.
     WinCheck({"close"}, "wincheck close failed");
