@@ -1,0 +1,26 @@
+// desktop-host's windows: the "Progman" > "SHELLDLL_DefView" > list view tree that plays the
+// shell's desktop, in the shape the scenario asks for, and the message-only window that takes
+// hostctl's requests.
+#pragma once
+
+#include "HostListView.h"
+#include "HostScenario.h"
+
+#include <windows.h>
+
+namespace desktophost {
+
+struct Host {
+    Scenario scenario;
+    HWND top = nullptr; // Progman, or SHELLDLL_DefView when there is no Progman
+    HWND defView = nullptr;
+    HWND control = nullptr;
+    ListView lists[2];
+    int listCount = 0;
+};
+
+// Builds the desktop and fills it. Gives Fill::Closed when the desktop was closed meanwhile. The
+// windows keep a pointer to `host`, which must outlive them.
+Fill BuildDesktop(Host& host);
+
+} // namespace desktophost

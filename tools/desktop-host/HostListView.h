@@ -1,0 +1,44 @@
+// The desktop's list views in desktop-host: creating them, filling them with the scenario's icons,
+// and reading and setting their items, with a count of the moves other programs ask for.
+#pragma once
+
+#include "HostScenario.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace desktophost {
+
+struct ListView {
+    HWND hwnd = nullptr;
+    int paintedWithItems = 0;
+    bool hostMoving = false; // the host is moving an item itself
+    int moves = 0;
+    int arrangedMoves = 0;
+};
+
+enum class Fill { Done, Failed, Closed };
+
+int ItemCount(HWND list);
+// Moves an item as the host itself, which the move counts leave out.
+bool SetPosition(ListView& lv, int index, int x, int y);
+POINT GetPosition(HWND list, int index);
+// The item's text in UTF-8.
+std::string GetText(HWND list, int index);
+
+// Handles the messages waiting. A WM_QUIT among them (the desktop was closed while it was being
+// set up) is put back for the message loop, and the result is false.
+bool PumpPending();
+
+// Creates an icon-view list view filling `parent`, with image lists so that its icons have a size,
+// and has it count the moves into `lv`, which must outlive it.
+HWND CreateListView(HWND parent, int id, ListView& lv);
+// Inserts the icons, has the list view paint them (its first paint arranges them), then places
+// them.
+Fill FillListView(ListView& lv, const std::vector<Icon>& icons);
+// Sets LVS_AUTOARRANGE when asked, then switches to `view` unless it is the icon view.
+void ApplyStyle(HWND list, bool autoArrange, int view);
+
+} // namespace desktophost

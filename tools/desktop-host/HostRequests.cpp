@@ -1,0 +1,94 @@
+// Carries out hostctl's requests on desktop-host's desktop, and writes the state text that a dump
+// request asks for (its format is described in desktop-host.cpp).
+#include "HostRequests.h"
+
+#include "HostFiles.h"
+#include "HostProtocol.h"
+
+#include <commctrl.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace desktophost {
+
+namespace {
+
+std::string StateText(const Host& host) {
+    std::string out = "desktop-host state\r\n";
+    out += "shape=" + host.scenario.shapeName + "\r\n";
+    out += "listviews=" + std::to_string(host.listCount) + "\r\n";
+    for (int k = 0; k < host.listCount; ++k) {
+        HWND list = host.lists[k].hwnd;
+        DWORD style = static_cast<DWORD>(GetWindowLongW(list, GWL_STYLE));
+        char hex[16];
+        std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(style));
+        int count = ItemCount(list);
+        out += "[listview " + std::to_string(k) + "]\r\n";
+        out += std::string("style=") + hex + "\r\n";
+        out += std::string("autoarrange=") + ((style & LVS_AUTOARRANGE) ? "1" : "0") + "\r\n";
+        out += "view=" + std::to_string(SendMessageW(list, LVM_GETVIEW, 0, 0)) + "\r\n";
+        out += "painted=" + std::to_string(host.lists[k].paintedWithItems) + "\r\n";
+        out += "moves=" + std::to_string(host.lists[k].moves) + "\r\n";
+        out += "arrangedmoves=" + std::to_string(host.lists[k].arrangedMoves) + "\r\n";
+        out += "count=" + std::to_string(count) + "\r\n";
+        for (int i = 0; i < count; ++i) {
+            POINT pt = GetPosition(list, i);
+            out += std::to_string(i) + "," + std::to_string(pt.x) + "," + std::to_string(pt.y) +
+                   "," + GetText(list, i) + "\r\n";
+        }
+    }
+    return out;
+}
+
+// Moves every item of the desktop list view: item i takes the position item i+1 had, shifted a
+// little, so that no item stays where it was and the order of positions no longer matches the
+// order of items.
+void Scramble(ListView& lv) {
+    HWND list = lv.hwnd;
+    int count = ItemCount(list);
+    std::vector<POINT> old(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i)
+        old[static_cast<size_t>(i)] = GetPosition(list, i);
+    for (int i = 0; i < count; ++i) {
+        POINT next = old[static_cast<size_t>((i + 1) % count)];
+        POINT to{next.x + 17, next.y + 9};
+        if (to.x == old[static_cast<size_t>(i)].x && to.y == old[static_cast<size_t>(i)].y)
+            to.x += 50;
+        SetPosition(lv, i, to.x, to.y);
+    }
+}
+
+} // namespace
+
+LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds) {
+    ListView* desktopList = host.listCount > 0 ? &host.lists[0] : nullptr;
+    HWND desktop = desktopList ? desktopList->hwnd : nullptr;
+    switch (cds.dwData) {
+    case kDump: {
+        std::string path(static_cast<const char*>(cds.lpData), cds.cbData);
+        return hostfiles::WriteWholeFile(path, StateText(host)) ? 1 : 0;
+    }
+    case kMove: {
+        if (!desktop || cds.cbData != sizeof(MoveRequest))
+            return 0;
+        const auto* move = static_cast<const MoveRequest*>(cds.lpData);
+        if (move->index < 0 || move->index >= ItemCount(desktop))
+            return 0;
+        return SetPosition(*desktopList, move->index, move->x, move->y) ? 1 : 0;
+    }
+    case kScramble:
+        if (!desktop)
+            return 0;
+        Scramble(*desktopList);
+        return 1;
+    case kStop:
+        PostMessageW(host.control, kStopMessage, 0, 0);
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+} // namespace desktophost

@@ -1,0 +1,17 @@
+// hostctl's requests to desktop-host (HostProtocol.h), carried out on the desktop: write the state
+// file, move an item, scramble the items, stop.
+#pragma once
+
+#include "HostDesktop.h"
+
+#include <windows.h>
+
+namespace desktophost {
+
+// Posted to the control window by a stop request; the control window then closes the desktop.
+constexpr UINT kStopMessage = WM_APP + 1;
+
+// Carries out the request of a WM_COPYDATA; the result is the reply: 1 done, 0 not done.
+LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds);
+
+} // namespace desktophost

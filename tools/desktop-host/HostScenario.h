@@ -1,0 +1,34 @@
+// desktop-host's scenario: what the stand-in desktop looks like and which icons it holds, read from
+// the scenario file (its format is described in desktop-host.cpp).
+#pragma once
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <string>
+#include <vector>
+
+namespace desktophost {
+
+enum class Shape { Standard, NoProgman, NoListView, TwoListViews };
+
+struct Icon {
+    int x = 0;
+    int y = 0;
+    std::string name; // UTF-8
+};
+
+struct Scenario {
+    bool autoArrange = false;
+    int view = LV_VIEW_ICON;
+    Shape shape = Shape::Standard;
+    std::string shapeName = "standard";
+    std::vector<Icon> icons[2];
+};
+
+// Reads the scenario file's text into `s`. False, after saying on stderr which line it could not
+// take, when the text is not a scenario.
+bool ParseScenario(const std::string& text, Scenario& s);
+
+} // namespace desktophost
