@@ -5,6 +5,14 @@
 namespace pindrel {
 
 std::string ResolutionTag(Runtime& runtime) {
+    // Where the platform reports pixels, the tag is exactly that size: going through twips and
+    // back would give "1366x768.0001" at 106 dpi, and differently in the 32-bit (x87) and the
+    // 64-bit (SSE) build.
+    std::int32_t widthPixels = 0;
+    std::int32_t heightPixels = 0;
+    if (runtime.ScreenPixels(widthPixels, heightPixels)) {
+        return LongToText(widthPixels) + "x" + LongToText(heightPixels);
+    }
     // Single-precision division on purpose: the quotient is the screen size in pixels even when
     // the twips per pixel are not whole (3840 pixels at 7.5 twips per pixel gives 3840).
     const float width = runtime.ScreenWidthTwips() / runtime.TwipsPerPixelX();

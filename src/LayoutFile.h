@@ -15,8 +15,9 @@
 
 namespace pindrel {
 
-// W "x" H: the screen's size in pixels, each the screen size in twips divided by the twips per
-// pixel as single-precision numbers, written with at most seven significant digits.
+// W "x" H: the screen's size in pixels. Where the platform reports pixels they are written as whole
+// numbers; otherwise each is the screen size in twips divided by the twips per pixel as
+// single-precision numbers, written with at most seven significant digits.
 std::string ResolutionTag(Runtime& runtime);
 
 // <executable's folder> "\" <user> "@" <computer> "@" <resolution tag> ".txt". The "\" is added

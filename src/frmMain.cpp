@@ -9,6 +9,7 @@
 #include "modPindrel.h"
 
 #include <exception>
+#include <vector>
 
 namespace pindrel {
 
@@ -22,6 +23,11 @@ constexpr std::int16_t kKeyEscape = 27;
 const char* const kDesktopWindows = "desktop window Progman > SHELLDLL_DefView > SysListView32";
 
 } // namespace
+
+bool IsSilentCommand(const std::string& argumentText) {
+    const std::string command = Trim(LCase(argumentText));
+    return command == "-s" || command == "-r";
+}
 
 frmMain::frmMain(WindowsApi& api, Runtime& runtime, Controls& controls)
     : api_(api), runtime_(runtime), controls_(controls) {}
@@ -40,13 +46,14 @@ void frmMain::Form_Load() {
     // Every step runs whatever happened to the step before it; a failing step is dropped. The
     // save and the restore are such steps too, but how they ended becomes the exit status.
     auto silentRun = [this](auto&& action) {
+        failureStatus_ = ExitStatus::Failed;
         try {
             action();
         } catch (const Failure& failure) {
             exitStatus_ = failure.number() == errors::kObjectRequired ? ExitStatus::NoDesktop
-                                                                      : ExitStatus::WriteFailed;
+                                                                      : failureStatus_;
         } catch (const std::exception&) {
-            exitStatus_ = ExitStatus::WriteFailed;
+            exitStatus_ = ExitStatus::Failed;
         }
     };
 
@@ -88,17 +95,36 @@ void frmMain::Form_KeyUp(std::int16_t keyCode, std::int16_t /*shift*/) {
     }
 }
 
+void frmMain::Fail(ExitStatus status, const Failure& failure) {
+    failureStatus_ = status;
+    throw failure;
+}
+
 // ---- save --------------------------------------------------------------------------------------
+
+namespace {
+
+Failure DesktopUnreadable(modPindrel::Reach reach) {
+    const int number = reach == modPindrel::Reach::ProcessNotOpened ? errors::kPermissionDenied
+                                                                    : errors::kOutOfMemory;
+    return Failure(number,
+                   "The desktop icons could not be read (" + modPindrel::DescribeReach(reach) + ")",
+                   kDesktopWindows);
+}
+
+} // namespace
 
 void frmMain::cmdSave_Click() {
     controls_.SetEnabled(Button::Save, false);
-    const std::int32_t captured = modPindrel::CapturePositions(api_, state_);
+    modPindrel::Reach positionsReach = modPindrel::Reach::Reached;
+    const std::int32_t captured = modPindrel::CapturePositions(api_, state_, &positionsReach);
 
     const Hwnd listView = modPindrel::FindDesktopListView(api_);
     if (listView == Hwnd{0}) {
         // Nothing to save: the layout file is left as it is.
-        throw Failure(errors::kObjectRequired, "The desktop icons could not be found",
-                      kDesktopWindows);
+        Fail(ExitStatus::NoDesktop,
+             Failure(errors::kObjectRequired, "The desktop icons could not be found",
+                     kDesktopWindows));
     }
     // An item added after the capture has no position: the file stops at the last item the
     // capture saw.
@@ -111,6 +137,28 @@ void frmMain::cmdSave_Click() {
     const std::string computer = modNames::GetComputerNameString(api_);
     const std::string path = LayoutFilePath(runtime_, user, computer);
 
+    // Every name is read before the file is touched. Icons whose positions could not be asked for,
+    // or of which not one name could be asked for, would replace a good layout with one that
+    // restores nothing: the old file stays. Some names empty is no failure (icons may have none).
+    if (count > 0 && positionsReach != modPindrel::Reach::Reached) {
+        Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(positionsReach));
+    }
+    std::vector<std::string> names;
+    modPindrel::Reach textReach = modPindrel::Reach::Reached;
+    bool anyTextReached = false;
+    for (std::int32_t i = 0; i < count; ++i) {
+        modPindrel::Reach reach = modPindrel::Reach::Reached;
+        names.push_back(modPindrel::GetItemText(api_, listView, i, &reach));
+        if (reach == modPindrel::Reach::Reached) {
+            anyTextReached = true;
+        } else {
+            textReach = reach;
+        }
+    }
+    if (count > 0 && !anyTextReached) {
+        Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(textReach));
+    }
+
     // The new layout goes to a temporary file beside the old one, which it replaces only when it
     // is complete: a save that fails half-way leaves the old layout as it was.
     const std::string temporary = path + ".tmp";
@@ -118,9 +166,9 @@ void frmMain::cmdSave_Click() {
     try {
         file = runtime_.OpenForOutput(temporary);
         for (std::int32_t i = 0; i < count; ++i) {
-            const std::string name = modPindrel::GetItemText(api_, listView, i);
             const Point& p = state_.positions[static_cast<std::size_t>(i)];
-            runtime_.WriteLine(file, FormatLayoutLine(p.x, p.y, name));
+            runtime_.WriteLine(file,
+                               FormatLayoutLine(p.x, p.y, names[static_cast<std::size_t>(i)]));
         }
         const int closing = file;
         file = 0;
@@ -135,8 +183,9 @@ void frmMain::cmdSave_Click() {
             }
         }
         runtime_.DeleteFileQuietly(temporary);
-        throw Failure(failure.number(),
-                      "The layout could not be saved (" + failure.description() + ")", path);
+        Fail(ExitStatus::WriteFailed,
+             Failure(failure.number(),
+                     "The layout could not be saved (" + failure.description() + ")", path));
     }
     controls_.SetEnabled(Button::Save, true);
 }
@@ -158,6 +207,16 @@ void frmMain::ApplyViewMode() {
 
 void frmMain::cmdLoad_Click() {
     controls_.SetEnabled(Button::Load, false);
+    // The layout is read before anything changes: a file that exists but cannot be read stops the
+    // restore with every icon and the view mode as they were. A missing file is a first run.
+    std::string layoutText;
+    try {
+        const std::string user = modNames::GetUserNameString(api_);
+        const std::string computer = modNames::GetComputerNameString(api_);
+        layoutText = modPindrel::ReadLayoutText(runtime_, LayoutFilePath(runtime_, user, computer));
+    } catch (const Failure& failure) {
+        Fail(ExitStatus::LayoutUnreadable, failure);
+    }
     ApplyViewMode();
     const std::string key = ProfileKey();
 
@@ -177,12 +236,13 @@ void frmMain::cmdLoad_Click() {
     state_.deltaX = TextToLong(ReadSettingText("DeltaX", key, 0));
     state_.deltaY = TextToLong(ReadSettingText("DeltaY", key, 20));
 
-    const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api_, runtime_, state_);
+    const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api_, state_, layoutText);
     controls_.SetEnabled(Button::Load, true);
     if (!report.listViewFound) {
         // Nothing was restored; say so rather than end as if all went well.
-        throw Failure(errors::kObjectRequired, "The desktop icons could not be found",
-                      kDesktopWindows);
+        Fail(ExitStatus::NoDesktop,
+             Failure(errors::kObjectRequired, "The desktop icons could not be found",
+                     kDesktopWindows));
     }
 }
 

@@ -16,10 +16,18 @@ namespace pindrel {
 
 // How a silent run ("-s" / "-r") ended, as the process's exit status.
 enum class ExitStatus : int {
-    Ok = 0,          // the save or the restore ran to its end (and every interactive run)
-    NoDesktop = 1,   // no desktop list view was found
-    WriteFailed = 2, // the layout file could not be written
+    Ok = 0,                // the save or the restore ran to its end (and every interactive run)
+    NoDesktop = 1,         // no desktop list view was found
+    WriteFailed = 2,       // the layout file could not be written
+    StartFailed = 3,       // the program's window could not be created
+    DesktopUnreadable = 4, // the desktop has icons, but none of them could be read
+    LayoutUnreadable = 5,  // the layout file exists but could not be read
+    Failed = 6,            // any other failure
 };
+
+// Whether the argument text asks for a silent save ("-s") or restore ("-r"): letter case and the
+// blanks around the switch do not count.
+bool IsSilentCommand(const std::string& argumentText);
 
 class frmMain {
   public:
@@ -59,12 +67,15 @@ class frmMain {
     std::string ProfileKey();
     std::string SettingsFilePath();
     void StoreFields(const std::string& section);
+    // Throws `failure`, remembering the exit status a silent run ends with because of it.
+    [[noreturn]] void Fail(ExitStatus status, const Failure& failure);
 
     WindowsApi& api_;
     Runtime& runtime_;
     Controls& controls_;
     ProgramState state_;
     ExitStatus exitStatus_ = ExitStatus::Ok;
+    ExitStatus failureStatus_ = ExitStatus::Failed; // of the failure thrown last by Fail
 };
 
 } // namespace pindrel

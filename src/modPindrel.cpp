@@ -29,6 +29,12 @@ class ReachableBuffer {
     ~ReachableBuffer() { Release(); }
 
     bool valid() const { return address_ != RemoteAddr{0}; }
+    Reach reach() const {
+        if (valid()) {
+            return Reach::Reached;
+        }
+        return nt_ && handle_ == Handle{0} ? Reach::ProcessNotOpened : Reach::NoBuffer;
+    }
     RemoteAddr address() const { return address_; }
 
     void Write(const void* data, DWORD size) {
@@ -107,14 +113,21 @@ std::string WideToAnsi(WindowsApi& api, const std::u16string& wide) {
     return text;
 }
 
-std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid) {
+// The first of the two buffers' failures, or Reached.
+Reach Worse(const ReachableBuffer& first, const ReachableBuffer& second) {
+    return first.reach() != Reach::Reached ? first.reach() : second.reach();
+}
+
+std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid,
+                               Reach& reach) {
     // The list view reads the record in the form of its own process.
     const records::RecordForm form = ListViewRecordForm(api, pid);
     const DWORD recordSize = records::Layout(form).size;
     ReachableBuffer record(api, true, pid, recordSize);
     ReachableBuffer text(api, true, pid, kTextBufferBytes);
     std::array<std::uint8_t, kTextBufferBytes> local{};
-    if (record.valid() && text.valid()) {
+    reach = Worse(record, text);
+    if (reach == Reach::Reached) {
         records::LvItem item;
         item.mask = win::LVIF_TEXT;
         item.iItem = index;
@@ -141,13 +154,15 @@ std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t inde
 
 // The shared-mapping path exists only on the non-NT Windows, which is 32-bit throughout: the
 // record is always the 40-byte form.
-std::string GetItemTextShared(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid) {
+std::string GetItemTextShared(WindowsApi& api, Hwnd listView, std::int32_t index, Pid pid,
+                              Reach& reach) {
     constexpr records::RecordForm form = records::RecordForm::Bits32;
     const DWORD recordSize = records::Layout(form).size;
     ReachableBuffer record(api, false, pid, recordSize);
     ReachableBuffer text(api, false, pid, kTextBufferBytes);
     std::array<char, kTextBufferBytes> local{};
-    if (record.valid() && text.valid()) {
+    reach = Worse(record, text);
+    if (reach == Reach::Reached) {
         records::LvItem item;
         item.pszText = raw(text.address());
         item.cchTextMax = kTextMaxCharacters;
@@ -234,21 +249,35 @@ std::u16string TrimAtNul(const std::u16string& text) {
     return text.substr(0, text.find(u'\0'));
 }
 
-std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index) {
+std::string DescribeReach(Reach reach) {
+    switch (reach) {
+    case Reach::Reached:
+        return "the request was made";
+    case Reach::ProcessNotOpened:
+        return "the process of the desktop window could not be opened";
+    case Reach::NoBuffer:
+        return "no memory could be had that the desktop window's process can reach";
+    }
+    return {};
+}
+
+std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index, Reach* reach) {
     Pid pid{};
     api.GetWindowThreadProcessId(listView, &pid);
-    return IsWindowsNT(api) ? GetItemTextForeign(api, listView, index, pid)
-                            : GetItemTextShared(api, listView, index, pid);
+    Reach ignored = Reach::Reached;
+    Reach& outcome = reach != nullptr ? *reach : ignored;
+    return IsWindowsNT(api) ? GetItemTextForeign(api, listView, index, pid, outcome)
+                            : GetItemTextShared(api, listView, index, pid, outcome);
 }
 
 std::int32_t GetItemCount(WindowsApi& api, Hwnd listView) {
     return static_cast<std::int32_t>(api.SendMessageA(listView, win::LVM_GETITEMCOUNT, 0, 0));
 }
 
-void ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
-                       std::vector<Point>& table) {
+Reach ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
+                        std::vector<Point>& table) {
     if (count <= 0 || table.size() < static_cast<std::size_t>(count)) {
-        return;
+        return Reach::Reached;
     }
     ReachableBuffer buffer(api, IsWindowsNT(api), processId, records::kPointSize);
     if (buffer.valid()) {
@@ -263,7 +292,9 @@ void ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32
             table[static_cast<std::size_t>(i)] = records::DecodePoint(bytes.data());
         }
     }
+    const Reach reach = buffer.reach();
     buffer.Release();
+    return reach;
 }
 
 void SetItemPosition(WindowsApi& api, Hwnd listView, std::int32_t index, std::int32_t x,
@@ -292,7 +323,7 @@ void ToggleAutoArrange(WindowsApi& api, Hwnd listView) {
     api.SendMessageA(shellView, win::WM_COMMAND, win::kShellAutoArrangeCommand, 0);
 }
 
-std::int32_t CapturePositions(WindowsApi& api, ProgramState& state) {
+std::int32_t CapturePositions(WindowsApi& api, ProgramState& state, Reach* reach) {
     const Hwnd listView = FindDesktopListView(api);
     if (listView == Hwnd{0}) {
         return 0;
@@ -309,26 +340,44 @@ std::int32_t CapturePositions(WindowsApi& api, ProgramState& state) {
         return 0;
     }
     state.positions.assign(static_cast<std::size_t>(count), Point{});
-    ReadItemPositions(api, listView, pid, count, state.positions);
+    const Reach outcome = ReadItemPositions(api, listView, pid, count, state.positions);
+    if (reach != nullptr) {
+        *reach = outcome;
+    }
     return count;
 }
 
+std::string ReadLayoutText(Runtime& runtime, const std::string& path) {
+    try {
+        return runtime.ReadWholeFile(path);
+    } catch (const Failure& failure) {
+        if (failure.number() == errors::kFileNotFound ||
+            failure.number() == errors::kPathNotFound) {
+            return {};
+        }
+        throw Failure(failure.number(),
+                      "The layout could not be read (" + failure.description() + ")", path);
+    }
+}
+
 RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state) {
-    RestoreReport report;
     std::string path;
     ContinueOnFailure([&] {
         const std::string user = modNames::GetUserNameString(api);
         const std::string computer = modNames::GetComputerNameString(api);
         path = LayoutFilePath(runtime, user, computer);
     });
+    return RestoreLayout(api, state, ReadLayoutText(runtime, path));
+}
+
+RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText) {
+    RestoreReport report;
     Hwnd listView{};
     ContinueOnFailure([&] { listView = FindDesktopListView(api); });
     report.listViewFound = listView != Hwnd{0};
 
-    // A missing or unreadable file gives no lines: every item then takes a cursor position.
-    std::string fileText;
-    ContinueOnFailure([&] { fileText = runtime.ReadWholeFile(path); });
-    const std::vector<std::string_view> lines = SplitLines(fileText);
+    // No file gives no lines: every item then takes a cursor position.
+    const std::vector<std::string_view> lines = SplitLines(layoutText);
 
     std::int32_t cursorX = state.startX;
     std::int32_t cursorY = state.startY;

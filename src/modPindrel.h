@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pindrel::modPindrel {
@@ -36,9 +37,19 @@ void UnmapSharedBuffer(WindowsApi& api, Handle mapping, RemoteAddr view);
 
 // ---- requests --------------------------------------------------------------------------------
 
+// Whether a request that needs memory the list view can reach could be made at all.
+enum class Reach {
+    Reached,          // the buffers were obtained and the request was sent
+    ProcessNotOpened, // the list view's process could not be opened
+    NoBuffer,         // no memory could be had in that process, or no shared mapping
+};
+// What failed, for a message: "the process of the desktop window could not be opened", ...
+std::string DescribeReach(Reach reach);
+
 // The item's text in the system code page; "" when nothing could be read. On NT the text comes
-// back as its first 40 UTF-16 code units at most, elsewhere as its first 79 bytes.
-std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index);
+// back as its first 40 UTF-16 code units at most, elsewhere as its first 79 bytes. `reach`, when
+// given, tells whether the request could be made.
+std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index, Reach* reach = nullptr);
 // The part of `text` before its first NUL character.
 std::string TrimAtNul(const std::string& text);
 std::u16string TrimAtNul(const std::u16string& text);
@@ -47,9 +58,9 @@ std::u16string TrimAtNul(const std::u16string& text);
 std::int32_t GetItemCount(WindowsApi& api, Hwnd listView);
 // Fills table[0..count-1] with the items' positions through one 8-byte buffer. An entry whose
 // position the list view does not report receives what the buffer held (the previous item's
-// position, or table[0] for the first).
-void ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
-                       std::vector<Point>& table);
+// position, or table[0] for the first). Returns whether the requests could be made.
+Reach ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
+                        std::vector<Point>& table);
 // Moves an item. Throws Failure 6 "Overflow" (and sends nothing) when x + 65536 * y leaves the
 // signed 32-bit range.
 void SetItemPosition(WindowsApi& api, Hwnd listView, std::int32_t index, std::int32_t x,
@@ -62,8 +73,9 @@ void ToggleAutoArrange(WindowsApi& api, Hwnd listView);
 
 // Switches auto-arrange off when it is on (and sets the auto-arrange flag), then reads every
 // item's position into the position table. Returns the number of items captured: 0 when there is
-// no list view or no item, in which case the table keeps its previous content.
-std::int32_t CapturePositions(WindowsApi& api, ProgramState& state);
+// no list view or no item, in which case the table keeps its previous content. `reach`, when
+// given, tells whether the positions could be requested (Reached when there was nothing to read).
+std::int32_t CapturePositions(WindowsApi& api, ProgramState& state, Reach* reach = nullptr);
 
 struct RestoreReport {
     bool listViewFound = false;
@@ -73,9 +85,17 @@ struct RestoreReport {
     std::int32_t linesParsed = 0; // layout lines parsed (each at most once)
 };
 
-// Puts the items back where the layout file for this user, computer and screen size says, and
-// lays out the others from (startX, startY) in steps of (deltaX, deltaY). No failure leaves it:
-// a step that fails is abandoned and the next one runs.
+// The layout file's text; "" when the file (or its folder) does not exist, as on a first run.
+// Throws Failure naming the file when it exists but cannot be read (locked, refused, a read
+// error): such a file must not be taken for a missing one.
+std::string ReadLayoutText(Runtime& runtime, const std::string& path);
+
+// Puts the items back where the layout text says, and lays out the others from (startX, startY)
+// in steps of (deltaX, deltaY). No failure leaves it: a step that fails is abandoned and the next
+// one runs.
+RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText);
+// The same with the layout file for this user, computer and screen size. A file that exists but
+// cannot be read throws, before anything has been moved.
 RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state);
 
 } // namespace pindrel::modPindrel

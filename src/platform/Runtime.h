@@ -7,6 +7,7 @@
 
 #include "platform/Types.h"
 
+#include <cstdint>
 #include <string>
 
 namespace pindrel {
@@ -20,6 +21,9 @@ class Runtime {
     virtual float ScreenHeightTwips() = 0;
     virtual float TwipsPerPixelX() = 0;
     virtual float TwipsPerPixelY() = 0;
+    // The primary screen's size in pixels, where the platform reports it directly; false where
+    // only its size in twips is known.
+    virtual bool ScreenPixels(std::int32_t& width, std::int32_t& height) = 0;
 
     // The folder that holds the running executable, without a trailing "\" except at a drive's
     // root ("C:\Tools", "C:\").

@@ -83,6 +83,7 @@ class Failure : public std::runtime_error {
 
 namespace errors {
 constexpr int kOverflow = 6;
+constexpr int kOutOfMemory = 7;
 constexpr int kTypeMismatch = 13;
 constexpr int kBadFileName = 52;
 constexpr int kFileNotFound = 53;

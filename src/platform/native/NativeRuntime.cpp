@@ -99,6 +99,12 @@ float NativeRuntime::TwipsPerPixelY() {
     return TwipsPerPixel(LOGPIXELSY);
 }
 
+bool NativeRuntime::ScreenPixels(std::int32_t& width, std::int32_t& height) {
+    width = ::GetSystemMetrics(SM_CXSCREEN);
+    height = ::GetSystemMetrics(SM_CYSCREEN);
+    return width > 0 && height > 0;
+}
+
 std::string NativeRuntime::AppPath() {
     const std::string path = ModulePath();
     const std::string::size_type slash = path.find_last_of('\\');

@@ -22,6 +22,7 @@ class NativeRuntime final : public Runtime {
     float ScreenHeightTwips() override;
     float TwipsPerPixelX() override;
     float TwipsPerPixelY() override;
+    bool ScreenPixels(std::int32_t& width, std::int32_t& height) override;
 
     std::string AppPath() override;
     std::string AppExeName() override;

@@ -1,46 +1,53 @@
-// pindrel.exe: creates the window, runs its load event, and either ends there (a silent save or
-// restore closes the window before it is shown) or shows the window and runs its message loop.
+// pindrel.exe: the real window and the real Windows functions handed to the program's start-up.
+#include "ProgramStart.h"
 #include "platform/native/MainWindow.h"
 #include "platform/native/NativeRuntime.h"
 #include "platform/native/NativeWindowsApi.h"
 
 #include <commctrl.h>
 
-#include <exception>
 #include <string>
 
 namespace {
-// The exit status when the program cannot start at all (its window cannot be created).
-constexpr int kStartFailed = 3;
+
+// MainWindow as the start-up drives it, shown the way the program was asked to show.
+class NativeProgramWindow final : public pindrel::ProgramWindow {
+  public:
+    NativeProgramWindow(HINSTANCE instance, int showCommand)
+        : window_(instance), showCommand_(showCommand) {}
+
+    void Create() override { window_.Create(); }
+    pindrel::Controls& controls() override { return window_; }
+    void Attach(pindrel::frmMain* logic) override { window_.Attach(logic); }
+    bool closeRequested() const override { return window_.closeRequested(); }
+    void Show() override { window_.Show(showCommand_); }
+    void Destroy() override { window_.Destroy(); }
+    int RunMessageLoop() override { return window_.RunMessageLoop(); }
+    void ShowStartFailure(const std::string& message) override {
+        ::MessageBoxA(nullptr, message.c_str(), "Pindrel", MB_OK | MB_ICONERROR);
+    }
+
+  private:
+    pindrel::MainWindow window_;
+    int showCommand_;
+};
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    pindrel::NativeWindowsApi api;
+    pindrel::NativeRuntime runtime;
+    if (pindrel::IsSilentCommand(runtime.Command())) {
+        // Nor may Windows itself stop a silent run with a dialog (no disk in a drive, a crash
+        // report): the run fails instead, and its status says so.
+        ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    }
+
     INITCOMMONCONTROLSEX commonControls{};
     commonControls.dwSize = sizeof(commonControls);
     commonControls.dwICC = ICC_STANDARD_CLASSES;
     ::InitCommonControlsEx(&commonControls);
 
-    try {
-        pindrel::NativeWindowsApi api;
-        pindrel::NativeRuntime runtime;
-        pindrel::MainWindow window(instance);
-        window.Create();
-
-        pindrel::frmMain form(api, runtime, window);
-        window.Attach(&form);
-        form.Form_Load();
-        if (window.closeRequested()) {
-            // "-s" and "-r": the window closed during its load and is never shown.
-            window.Attach(nullptr);
-            window.Destroy();
-            return static_cast<int>(form.exitStatus());
-        }
-        window.Show(showCommand);
-        const int exitCode = window.RunMessageLoop();
-        window.Attach(nullptr);
-        return exitCode;
-    } catch (const std::exception& e) {
-        ::MessageBoxA(nullptr, e.what(), "Pindrel", MB_OK | MB_ICONERROR);
-        return kStartFailed;
-    }
+    NativeProgramWindow window(instance, showCommand);
+    return pindrel::RunProgram(api, runtime, window);
 }

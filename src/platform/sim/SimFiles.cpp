@@ -67,6 +67,11 @@ bool SimFiles::IsReadOnly(const fs::path& host) const {
     return readOnly_.count(HostKey(host)) != 0;
 }
 
+void SimFiles::SetReadError(const std::string& windowsPath, bool fails) {
+    const std::string key = HostKey(Host(windowsPath));
+    fails ? (void)readErrors_.insert(key) : (void)readErrors_.erase(key);
+}
+
 bool SimFiles::IsLocked(const fs::path& host) const {
     return locked_.count(HostKey(host)) != 0;
 }
@@ -152,6 +157,8 @@ std::string SimFiles::ReadWholeFile(const std::string& path) const {
     std::optional<std::string> bytes = ReadHostFile(host);
     if (!bytes)
         throw FileFailure(errors::kFileNotFound, path);
+    if (readErrors_.count(HostKey(host)) != 0)
+        throw FileFailure(errors::kDeviceIo, path);
     return *bytes;
 }
 

@@ -33,6 +33,10 @@ RemoteAddr SimMappings::MapViewOfFile(Handle mapping, DWORD desiredAccess, DWORD
     const SimKernelObject* handle = handles_.Mapping(mapping);
     if (!handle || desiredAccess == 0 || fileOffsetHigh != 0 || fileOffsetLow % kGranularity != 0)
         return RemoteAddr{};
+    if (failViews_ > 0) {
+        --failViews_;
+        return RemoteAddr{};
+    }
     Mapping& object = mappings_.at(handle->mapping);
     const auto total = static_cast<std::uint32_t>(object.bytes.size());
     if (fileOffsetLow >= total || numberOfBytesToMap > total - fileOffsetLow)

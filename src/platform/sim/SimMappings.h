@@ -32,6 +32,8 @@ class SimMappings {
     // The bytes [address, address + length) inside one live view; else nullptr.
     std::uint8_t* ViewBytes(std::uint64_t address, std::uint64_t length);
     void FailNext(int count) { fail_ = count; }
+    // The next `count` MapViewOfFile calls on a live mapping fail; the mapping stays.
+    void FailViewsNext(int count) { failViews_ = count; }
     int LiveMappings() const { return static_cast<int>(mappings_.size()); }
     int LiveViews() const { return static_cast<int>(views_.size()); }
 
@@ -55,6 +57,7 @@ class SimMappings {
     std::map<std::uint64_t, View> views_; // by base address in the shared arena
     SimAddressRange arena_{kSharedLow, kSharedHigh};
     int fail_ = 0;
+    int failViews_ = 0;
 };
 
 } // namespace pindrel::sim

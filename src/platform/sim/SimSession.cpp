@@ -93,11 +93,17 @@ void SimSession::SetScreen(float widthTwips, float heightTwips, float twipsPerPi
     impl_->system.heightTwips = heightTwips;
     impl_->system.tppX = twipsPerPixelX;
     impl_->system.tppY = twipsPerPixelY;
+    impl_->system.pixelsX = 0;
+    impl_->system.pixelsY = 0;
 }
 
-void SimSession::SetScreenPixels(int width, int height, float twipsPerPixel) {
-    SetScreen(static_cast<float>(width) * twipsPerPixel, static_cast<float>(height) * twipsPerPixel,
-              twipsPerPixel, twipsPerPixel);
+void SimSession::SetScreenPixels(int width, int height, float twipsPerPixelX,
+                                 float twipsPerPixelY) {
+    const float tppY = twipsPerPixelY == 0.0f ? twipsPerPixelX : twipsPerPixelY;
+    SetScreen(static_cast<float>(width) * twipsPerPixelX, static_cast<float>(height) * tppY,
+              twipsPerPixelX, tppY);
+    impl_->system.pixelsX = width;
+    impl_->system.pixelsY = height;
 }
 
 // The executable's folder is created: a program always runs from a folder that exists.
@@ -206,6 +212,9 @@ void SimSession::FailAllocations(int count) {
 void SimSession::FailMappings(int count) {
     impl_->mappings.FailNext(count);
 }
+void SimSession::FailViews(int count) {
+    impl_->mappings.FailViewsNext(count);
+}
 void SimSession::DestroyWindowAfterRequests(Hwnd window, int requests) {
     if (requests <= 0)
         impl_->windows.Destroy(window);
@@ -238,6 +247,9 @@ void SimSession::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 }
 void SimSession::SetLocked(const std::string& windowsPath, bool locked) {
     impl_->files.SetLocked(windowsPath, locked);
+}
+void SimSession::SetReadError(const std::string& windowsPath, bool fails) {
+    impl_->files.SetReadError(windowsPath, fails);
 }
 void SimSession::SetDiskSpace(long long bytes) {
     impl_->files.SetDiskSpace(bytes);
@@ -410,6 +422,11 @@ float SimSession::TwipsPerPixelX() {
 }
 float SimSession::TwipsPerPixelY() {
     return impl_->system.tppY;
+}
+bool SimSession::ScreenPixels(std::int32_t& width, std::int32_t& height) {
+    width = impl_->system.pixelsX;
+    height = impl_->system.pixelsY;
+    return width > 0 && height > 0;
 }
 std::string SimSession::AppPath() {
     return impl_->system.AppPath();

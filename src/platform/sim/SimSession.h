@@ -69,8 +69,13 @@ class SimSession : public WindowsApi, public Runtime {
     // OpenProcess with PROCESS_QUERY_LIMITED_INFORMATION is refused (memory access is not).
     void SetQueryAccessRefused(bool refused);
     void SetVersionQueryFails(bool fails);
+    // A screen known only by its size in twips (the platform reports no pixels).
     void SetScreen(float widthTwips, float heightTwips, float twipsPerPixelX, float twipsPerPixelY);
-    void SetScreenPixels(int width, int height, float twipsPerPixel = 15.0f);
+    // A screen the platform reports in pixels, with its size in twips made from them as Windows
+    // programs make it (pixels times twips per pixel, in single precision). twipsPerPixelY 0: the
+    // same as along x.
+    void SetScreenPixels(int width, int height, float twipsPerPixelX = 15.0f,
+                         float twipsPerPixelY = 0.0f);
     void SetExecutable(const std::string& windowsPath);
     void SetCommandLine(const std::string& argumentText);
     Pid SelfProcess() const;
@@ -126,6 +131,9 @@ class SimSession : public WindowsApi, public Runtime {
     void FailAllocations(int count);
     // The next `count` CreateFileMappingA calls fail (return 0).
     void FailMappings(int count);
+    // The next `count` MapViewOfFile calls on a live mapping fail (return 0), as when the address
+    // space is exhausted; the mapping itself stays until its handle is closed.
+    void FailViews(int count);
     // After `requests` more SendMessageA calls to `window`, the window is destroyed (a list view
     // that disappears mid-operation).
     void DestroyWindowAfterRequests(Hwnd window, int requests);
@@ -145,6 +153,8 @@ class SimSession : public WindowsApi, public Runtime {
     // A file held open without sharing by another program: it cannot be opened, read, replaced or
     // deleted.
     void SetLocked(const std::string& windowsPath, bool locked);
+    // A file that opens but whose reading fails, as on a damaged disk: "Device I/O error".
+    void SetReadError(const std::string& windowsPath, bool fails);
     // The disk fills after `bytes` more bytes of file output: the write (or the close that flushes
     // it) fails with "Disk full". A negative value means never.
     void SetDiskSpace(long long bytes);
@@ -194,6 +204,7 @@ class SimSession : public WindowsApi, public Runtime {
     float ScreenHeightTwips() override;
     float TwipsPerPixelX() override;
     float TwipsPerPixelY() override;
+    bool ScreenPixels(std::int32_t& width, std::int32_t& height) override;
     std::string AppPath() override;
     std::string AppExeName() override;
     std::string Command() override;

@@ -15,6 +15,8 @@ class SimSystem {
     DWORD platformId = win::VER_PLATFORM_WIN32_NT;
     bool versionFails = false;
     float widthTwips = 1024 * 15.0f, heightTwips = 768 * 15.0f, tppX = 15.0f, tppY = 15.0f;
+    // The size in pixels as the platform reports it; 0 where only the twips are known.
+    int pixelsX = 1024, pixelsY = 768;
     std::string executable;
     std::string commandLine;
 

@@ -1,0 +1,48 @@
+// The layout file's resolution tag at every display scaling.
+#include "LayoutFile.h"
+#include "SimFixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace pindrel;
+
+class ResolutionTagTest : public pindrel::testing::SimTest {};
+
+// Where the platform reports pixels the tag is exactly the pixel size at every dpi, also where
+// 1440 / dpi twips per pixel is not a whole or half number (106 dpi: 13.584... twips per pixel).
+TEST_F(ResolutionTagTest, IsThePixelSizeAtEveryDpi) {
+    const int sizes[][2] = {{800, 600},   {1024, 768},  {1280, 720},  {1280, 800},  {1280, 1024},
+                            {1366, 768},  {1440, 900},  {1536, 864},  {1600, 900},  {1680, 1050},
+                            {1920, 1080}, {1920, 1200}, {2256, 1504}, {2560, 1080}, {2560, 1440},
+                            {2880, 1800}, {3440, 1440}, {3840, 2160}, {956, 720}};
+    int wrong = 0;
+    for (int dpi = 96; dpi <= 288; ++dpi) {
+        const float twipsPerPixel = 1440.0f / static_cast<float>(dpi);
+        for (const auto& size : sizes) {
+            session->SetScreenPixels(size[0], size[1], twipsPerPixel);
+            const std::string expected = std::to_string(size[0]) + "x" + std::to_string(size[1]);
+            const std::string tag = ResolutionTag(*session);
+            if (tag != expected && ++wrong <= 5) {
+                ADD_FAILURE() << size[0] << "x" << size[1] << " at " << dpi << " dpi gave " << tag;
+            }
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    // Each axis its own: a screen whose two axes have different twips per pixel.
+    session->SetScreenPixels(1366, 768, 1440.0f / 106, 1440.0f / 110);
+    EXPECT_EQ(ResolutionTag(*session), "1366x768");
+}
+
+// A size known only in twips is divided back in single precision, as it always was.
+TEST_F(ResolutionTagTest, TwipsOnlyKeepTheSinglePrecisionQuotient) {
+    const struct {
+        float width, height, twipsPerPixelX, twipsPerPixelY;
+        const char* tag;
+    } scenes[] = {{15360, 11520, 15, 15, "1024x768"},
+                  {28800, 16200, 7.5f, 7.5f, "3840x2160"},
+                  {15000, 9000, 15, 12, "1000x750"}};
+    for (const auto& s : scenes) {
+        session->SetScreen(s.width, s.height, s.twipsPerPixelX, s.twipsPerPixelY);
+        EXPECT_EQ(ResolutionTag(*session), s.tag);
+    }
+}
