@@ -1,7 +1,7 @@
 #include "Harness.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cctype>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -154,25 +154,15 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
     return a;
 }
 
-bool WineOptedOut() {
-    return Env("PINDREL_E2E_WITHOUT_WINE") == "1";
-}
-
-const Programs& Exes() {
-    // The program named by the environment variable, else the one in the Windows build folder.
-    static const Programs programs = [] {
-        const auto locate = [](const char* variable, const char* inBuild) {
-            const std::string named = Env(variable);
-            return named.empty() ? fs::path(PINDREL_E2E_WINDOWS_BUILD) / inBuild
-                                 : fs::absolute(named);
-        };
-        return Programs{locate("PINDREL_EXE", "src/platform/native/pindrel.exe"),
-                        locate("DESKTOP_HOST_EXE", "tools/desktop-host/desktop-host.exe"),
-                        locate("HOSTCTL_EXE", "tools/desktop-host/hostctl.exe"),
-                        locate("INIPROBE_EXE", "tools/desktop-host/iniprobe.exe"),
-                        locate("WINCHECK_EXE", "tools/desktop-host/wincheck.exe")};
-    }();
-    return programs;
+fs::path Exe(const std::string& name) {
+    std::string variable = name + "_EXE";
+    for (char& c : variable)
+        c = c == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string named = Env(variable.c_str());
+    if (!named.empty())
+        return fs::absolute(named);
+    return fs::path(PINDREL_E2E_WINDOWS_BUILD) /
+           (name == "pindrel" ? "src/platform/native" : "tools/desktop-host") / (name + ".exe");
 }
 
 WineSession& WineSession::Headless() {
@@ -218,9 +208,8 @@ void WineSession::Start() {
 }
 
 void WineSession::Boot() {
-    const Programs& exe = Exes();
-    for (const fs::path& p : {exe.pindrel, exe.desktopHost, exe.hostctl, exe.iniprobe, exe.wincheck,
-                              fs::path(kLoader), fs::path(kServer)}) {
+    for (const fs::path& p : {Exe("pindrel"), Exe("desktop-host"), Exe("hostctl"), Exe("iniprobe"),
+                              Exe("wincheck"), fs::path(kLoader), fs::path(kServer)}) {
         if (access(p.c_str(), R_OK) != 0)
             throw HarnessError(p.string() + " not found: build the windows-x64 preset (or name "
                                             "the program's variable), install wine64");
@@ -271,7 +260,7 @@ void WineSession::Boot() {
         fs::copy_file("/usr/share/wine/fonts/marlett.ttf", fonts / "marlett.ttf", ignored);
         dpi_ = 0; // unknown until set
     }
-    const ProcessResult r = Wine({exe.hostctl.string(), "sysinfo"}, kHere);
+    const ProcessResult r = Wine({Exe("hostctl").string(), "sysinfo"}, kHere);
     info_ = Values(r.out);
     for (const char* key : {"user", "computer", "screen", "dpi", "twipsperpixel", "acp"}) {
         if (r.status != 0 || !info_.count(key))
@@ -314,7 +303,7 @@ void WineSession::SetDpi(int dpi) {
 // ---- the fixture ---------------------------------------------------------------------------
 
 void E2eTest::SetUp() {
-    if (WineOptedOut())
+    if (Env("PINDREL_E2E_WITHOUT_WINE") == "1")
         GTEST_SKIP() << "Wine left out at the user's request (PINDREL_E2E_WITHOUT_WINE=1)";
     session_.Start();
     ASSERT_EQ(session_.failure(), "") << "end-to-end tests need Wine and the Windows build";
@@ -326,133 +315,17 @@ void E2eTest::SetUp() {
     fs::create_directories(dir_);
 }
 
-void E2eTest::TearDown() {
-    if (desktop_.running()) {
-        HostCtl({"stop"});
-        desktop_.Wait(std::chrono::seconds(10));
-    }
-    desktop_.Stop();
-}
-
-ProcessResult E2eTest::HostCtl(const std::vector<std::string>& args) {
-    return session_.Wine(Concat({Exes().hostctl.string()}, args), dir_);
-}
-
-void E2eTest::MustHostCtl(const std::vector<std::string>& args) {
-    const ProcessResult r = HostCtl(args);
-    if (r.status != 0)
-        throw HarnessError("hostctl " + args.front() + " failed: " + r.Describe());
-}
-
-void E2eTest::StartDesktop(const Scenario& scenario) {
-    const std::string n = std::to_string(++files_);
-    const fs::path file = dir_ / ("scenario-" + n + ".txt");
-    const fs::path ready = dir_ / ("desktop-ready-" + n + ".txt");
-    const fs::path log = dir_ / "desktop-host.log";
-    std::string text = std::string("autoarrange=") + (scenario.autoArrange ? "1" : "0") +
-                       "\nshape=" + scenario.shape + "\n";
-    for (const auto* icons : {&scenario.icons, &scenario.second}) {
-        if (icons == &scenario.second && !icons->empty())
-            text += "[second]\n";
-        for (const Icon& i : *icons)
-            text += std::to_string(i.x) + "," + std::to_string(i.y) + "," + i.name + "\n";
-    }
-    WriteFile(file, text);
-    desktop_ = session_.WineInBackground(
-        {Exes().desktopHost.string(), WinPath(file), WinPath(ready)}, dir_, log);
-    const auto deadline = std::chrono::steady_clock::now() + kHangGuard;
-    while (!fs::exists(ready)) {
-        if (!desktop_.running() || std::chrono::steady_clock::now() > deadline)
-            throw HarnessError("the stand-in desktop did not get ready: " + ReadFile(log));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-}
-
-int E2eTest::StopDesktop() {
-    MustHostCtl({"stop"});
-    const std::optional<int> status = desktop_.Wait();
-    if (!status)
-        throw HarnessError("the stand-in desktop did not end");
-    return *status;
-}
-
-ListViewState E2eTest::Dump() {
-    const fs::path file = dir_ / ("desktop-state-" + std::to_string(++files_) + ".txt");
-    MustHostCtl({"dump", WinPath(file)});
-    const std::string text = ReadFile(file);
-    // The desktop list view's part: from "[listview 0]" its "key=value" lines up to its count,
-    // then one "<index>,<x>,<y>,<text>" line per item.
-    const size_t begin = text.find("[listview 0]\r\n");
-    const size_t items = text.find("\r\ncount=", begin);
-    if (text.rfind("desktop-host state\r\n", 0) != 0 || begin == std::string::npos ||
-        items == std::string::npos)
-        throw HarnessError("no desktop list view in the state: " + text);
-    const auto keys = Values(text.substr(begin, items - begin));
-    std::istringstream in(text.substr(items + 8));
-    int count = -1;
-    std::string line;
-    in >> count;
-    std::getline(in, line);
-    ListViewState state;
-    for (int i = 0; i < count; ++i) {
-        Icon icon;
-        int index = -1;
-        int used = 0;
-        if (!std::getline(in, line) || line.empty() || line.back() != '\r' ||
-            std::sscanf(line.c_str(), "%d,%d,%d,%n", &index, &icon.x, &icon.y, &used) != 3 ||
-            index != i)
-            throw HarnessError("an incomplete state: " + text);
-        icon.name = line.substr(static_cast<size_t>(used), line.size() - 1 - used);
-        state.icons.push_back(icon);
-    }
-    if (count < 0 || !keys.count("view") || !keys.count("moves"))
-        throw HarnessError("an incomplete state: " + text);
-    state.autoArrange = keys.at("autoarrange") == "1";
-    state.view = std::stoi(keys.at("view"));
-    state.moves = std::stoi(keys.at("moves"));
-    state.arrangedMoves = std::stoi(keys.at("arrangedmoves"));
-    return state;
-}
-
 fs::path E2eTest::CopyPindrel(const fs::path& subFolder, const std::string& name) {
     fs::create_directories(dir_ / subFolder);
-    fs::copy_file(Exes().pindrel, dir_ / subFolder / name, fs::copy_options::overwrite_existing);
+    fs::copy_file(Exe("pindrel"), dir_ / subFolder / name, fs::copy_options::overwrite_existing);
     return dir_ / subFolder / name;
 }
 
-std::map<std::string, std::string> E2eTest::HostRun(const std::vector<std::string>& args) {
-    const ProcessResult r = HostCtl(args);
-    auto values = Values(r.out);
-    if (!values.count("exit"))
-        throw HarnessError("hostctl " + args.front() + " ran nothing: " + r.Describe());
-    return values;
-}
-
-void E2eTest::WriteSettings(const fs::path& ini,
-                            const std::vector<std::vector<std::string>>& values) {
-    std::vector<std::string> args{"writeini", WinPath(ini)};
-    for (const auto& triple : values)
-        args = Concat(args, triple);
-    MustHostCtl(args);
-}
-
-fs::path E2eTest::LayoutOf(const fs::path& exe) const {
-    return exe.parent_path() / (session_.ProfileKey() + "@" + session_.info("screen") + ".txt");
-}
-
-Icon E2eTest::DefaultStart() const {
-    int size[2] = {};
-    int dpi[2] = {};
-    std::sscanf(session_.info("screen").c_str(), "%dx%d", &size[0], &size[1]);
-    std::sscanf(session_.info("dpi").c_str(), "%d,%d", &dpi[0], &dpi[1]);
-    int half[2] = {};
-    for (int k = 0; k < 2; ++k) {
-        const float twipsPerPixel = 1440.0f / static_cast<float>(dpi[k]);
-        const long twips = std::lrint(static_cast<float>(size[k]) * twipsPerPixel);
-        half[k] = static_cast<int>(
-            std::lrint(static_cast<double>(twips / std::lrint(twipsPerPixel)) / 2.0));
-    }
-    return Icon{half[0], half[1], ""};
+ProcessResult E2eTest::Tool(const std::string& name, const std::vector<std::string>& args, int ok) {
+    const ProcessResult r = session_.Wine(Concat({Exe(name).string()}, args), dir_);
+    if (r.status != 0 && r.status != ok && ok >= 0)
+        throw HarnessError(name + " " + args.front() + " failed: " + r.Describe());
+    return r;
 }
 
 } // namespace e2e

@@ -1,6 +1,5 @@
-// The end-to-end harness: Linux processes, the Wine sessions the Windows programs run in, the
-// stand-in desktop's scenario and state (formats described in tools/desktop-host/desktop-host.cpp)
-// and the fixture every test uses.
+// The end-to-end harness: Linux processes, the Wine sessions the Windows programs run in, and the
+// fixture every test uses.
 //
 // Environment variables:
 //   PINDREL_EXE, DESKTOP_HOST_EXE, HOSTCTL_EXE, INIPROBE_EXE, WINCHECK_EXE
@@ -21,7 +20,6 @@
 #include <filesystem>
 #include <map>
 #include <optional>
-#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -77,13 +75,10 @@ std::vector<std::string> FilesIn(const fs::path& folder); // sorted
 // "Z:" and the absolute Unix path with "\" separators: how a Wine program sees a Unix file.
 std::string WinPath(const fs::path& unixPath);
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
-bool WineOptedOut();
-
-// The programs under test.
-struct Programs {
-    fs::path pindrel, desktopHost, hostctl, iniprobe, wincheck;
-};
-const Programs& Exes();
+// A program under test by its name ("pindrel", "desktop-host", "hostctl", "iniprobe",
+// "wincheck"): the file its variable (PINDREL_EXE, DESKTOP_HOST_EXE, ...) names, else the one in
+// the Windows build folder.
+fs::path Exe(const std::string& name);
 
 // One Wine prefix with its own wineserver: headless (the null graphics driver) or on an Xvfb
 // display (the X11 driver). Each starts on first use and reports what went wrong when it cannot.
@@ -106,7 +101,6 @@ class WineSession {
     // Sets the DPI for programs started from now on: Wine's desktop process keeps the DPI it
     // started with, so a change restarts the server, as a change on Windows takes a new logon.
     void SetDpi(int dpi);
-    const std::string& display() const { return display_; }
 
   private:
     explicit WineSession(bool x11) : x11_(x11) {}
@@ -124,79 +118,24 @@ class WineSession {
     std::map<std::string, std::string> info_;
 };
 
-struct Icon {
-    int x = 0;
-    int y = 0;
-    std::string name; // UTF-8, byte for byte
-    friend bool operator==(const Icon& a, const Icon& b) {
-        return a.x == b.x && a.y == b.y && a.name == b.name;
-    }
-    friend std::ostream& operator<<(std::ostream& out, const Icon& i) {
-        return out << "(" << i.x << "," << i.y << ",\"" << i.name << "\")";
-    }
-};
-
-struct Scenario {
-    bool autoArrange = false;
-    std::string shape = "standard"; // standard, noprogman, nolistview, twolistviews
-    std::vector<Icon> icons;        // the desktop list view's
-    std::vector<Icon> second;       // the second list view's (twolistviews)
-};
-
-// LVM_GETVIEW's answers.
-enum ViewCode { kViewIcon = 0, kViewDetails = 1, kViewSmallIcon = 2, kViewList = 3 };
-
-struct ListViewState {
-    bool autoArrange = false;
-    int view = -1;
-    int moves = 0;         // position requests from other programs
-    int arrangedMoves = 0; // those that arrived while auto-arrange was on
-    std::vector<Icon> icons;
-};
-
-// One stand-in desktop and Windows programs run in a fresh folder per test (kept after the run
-// under e2e-work/ for inspection), in the headless session unless a fixture names another.
+// Windows programs run in a fresh folder per test (kept after the run under e2e-work/ for
+// inspection), in the headless session unless a fixture names another.
 class E2eTest : public ::testing::Test {
   protected:
     explicit E2eTest(WineSession& session = WineSession::Headless()) : session_(session) {}
     void SetUp() override;
-    void TearDown() override;
 
     WineSession& session() const { return session_; }
     const fs::path& dir() const { return dir_; }
-
-    // Starts the stand-in desktop and waits until it is ready; throws when it does not get there.
-    void StartDesktop(const Scenario& scenario);
-    int StopDesktop(); // the host's exit status
-    ProcessResult HostCtl(const std::vector<std::string>& args);
-    void MustHostCtl(const std::vector<std::string>& args); // throws unless status 0
-    ListViewState Dump();
-
     // A copy of pindrel.exe (under `name`) in a sub-folder of the test's folder.
     fs::path CopyPindrel(const fs::path& subFolder, const std::string& name = "pindrel.exe");
-    // hostctl's answer (its "key=value" lines) to a request that runs a program: `run <exe>
-    // <line>` starts it with exactly that command line (CreateProcessA) and waits for it;
-    // `runwindow` waits for its window and closes it; `runlocked <file> <exe> <line>` runs it
-    // while `file` is held open and shared with nobody. Throws when it printed no exit code.
-    std::map<std::string, std::string> HostRun(const std::vector<std::string>& args);
-    unsigned long RunExact(const fs::path& exe, const std::string& commandLine) {
-        return std::stoul(HostRun({"run", WinPath(exe), commandLine}).at("exit"));
-    }
-    // The values through the real WritePrivateProfileStringA: {section, key, value} in order.
-    void WriteSettings(const fs::path& ini, const std::vector<std::vector<std::string>>& values);
-
-    // The layout file beside `exe`: user@computer@WxH.txt for this session.
-    fs::path LayoutOf(const fs::path& exe) const;
-    // The restore's first cursor position when no setting gives one: half the screen in pixels
-    // by the integer rule (screen twips and twips per pixel each rounded to whole numbers,
-    // divided as integers, halved with a half going to the even neighbour).
-    Icon DefaultStart() const;
+    // One of the helper programs (hostctl, wincheck, iniprobe) run in the test's folder; throws
+    // unless it ends with status 0 or `ok` (any status when `ok` is negative).
+    ProcessResult Tool(const std::string& name, const std::vector<std::string>& args, int ok = 0);
 
   private:
     WineSession& session_;
     fs::path dir_;
-    Process desktop_;
-    int files_ = 0;
 };
 
 } // namespace e2e
