@@ -13,11 +13,24 @@ using pindrel::testing::kLayout;
 
 class SaveFailure : public pindrel::testing::FormTest {};
 
+using Fault = std::function<void(sim::SimSession&, Hwnd)>;
+
+// `inject(count)` once the second (last) icon's position has been asked for: the names' requests
+// meet the fault, the positions' did not.
+Fault OnceThePositionsAreRead(void (sim::SimSession::*inject)(int), int count) {
+    return [=](sim::SimSession& s, Hwnd) {
+        s.OnSendMessage([&s, inject, count](const sim::SimCall& call) {
+            if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
+                (s.*inject)(count);
+        });
+    };
+}
+
 TEST_F(SaveFailure, ASaveThatReadNothingKeepsTheOldLayoutAndFails) {
     const std::string old = "1,2,Alpha\r\n3,4,Beta\r\n";
     const struct {
         const char* what;
-        std::function<void(sim::SimSession&, Hwnd)> fault;
+        Fault fault;
         ExitStatus status;
         const char* saved; // the file afterwards when the save succeeds
     } scenes[] = {
@@ -26,30 +39,13 @@ TEST_F(SaveFailure, ASaveThatReadNothingKeepsTheOldLayoutAndFails) {
          ExitStatus::DesktopUnreadable, nullptr},
         {"no buffer for the positions", [](sim::SimSession& s, Hwnd) { s.FailAllocations(1); },
          ExitStatus::DesktopUnreadable, nullptr},
-        {"no buffer for any name",
-         [](sim::SimSession& s, Hwnd) {
-             s.OnSendMessage([&s](const sim::SimCall& call) {
-                 if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
-                     s.FailAllocations(1000);
-             });
-         },
+        {"no buffer for any name", OnceThePositionsAreRead(&sim::SimSession::FailAllocations, 1000),
          ExitStatus::DesktopUnreadable, nullptr},
         {"no shared mapping for any name (non-NT)",
-         [](sim::SimSession& s, Hwnd) {
-             s.OnSendMessage([&s](const sim::SimCall& call) {
-                 if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
-                     s.FailMappings(1000);
-             });
-         },
+         OnceThePositionsAreRead(&sim::SimSession::FailMappings, 1000),
          ExitStatus::DesktopUnreadable, nullptr},
         // One name could be read and one could not: names may be empty, the save goes on.
-        {"no buffer for one name",
-         [](sim::SimSession& s, Hwnd) {
-             s.OnSendMessage([&s](const sim::SimCall& call) {
-                 if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
-                     s.FailAllocations(1);
-             });
-         },
+        {"no buffer for one name", OnceThePositionsAreRead(&sim::SimSession::FailAllocations, 1),
          ExitStatus::Ok, "10,20,\r\n30,40,Two\r\n"},
         // A desktop that truly has no icons gives the empty layout.
         {"no icons", [](sim::SimSession& s, Hwnd lv) { s.Items(lv).clear(); }, ExitStatus::Ok, ""},

@@ -220,11 +220,19 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     EXPECT_EQ(ReadFile(layout), resaved);
 
     // Scrambled, and auto-arrange on again as the restore starts.
+    const Icons unscrambled = Dump().icons;
     HostCtl({"scramble"});
     HostCtl({"toggle"});
     state = Dump();
     ASSERT_TRUE(state.autoArrange);
-    ASSERT_NE(state.icons, icons);
+    ASSERT_NE(state.icons, unscrambled);
+    // A layout file held open by another program cannot be read: status 5, and nothing moves.
+    EXPECT_EQ(HostRun({"runlocked", WinPath(layout), WinPath(exe), "pindrel.exe -r"}).at("exit"),
+              "5");
+    const ListViewState untouched = Dump();
+    EXPECT_EQ(untouched.icons, state.icons);
+    EXPECT_EQ(untouched.moves, state.moves);
+    EXPECT_TRUE(untouched.autoArrange);
     ASSERT_EQ(Pindrel(exe, "-r"), 0u);
     state = Dump();
     Icons expected = icons;
