@@ -4,9 +4,11 @@
 #      Wine;
 #   2. windows-x86: the same, built always; its tests run only where this machine can execute
 #      32-bit programs;
-#   3. linux: the unit tests (the core as the 64-bit and as the 32-bit program) and the end-to-end
+#   3. the release zip of both builds (scripts/release.sh), its contents checked by
+#      scripts/check-release.py;
+#   4. linux: the unit tests (the core as the 64-bit and as the 32-bit program) and the end-to-end
 #      tests of the 64-bit pindrel.exe under Wine;
-#   4. linux-asan: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   5. linux-asan: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
 # A Wine that cannot start fails the run. PINDREL_WITHOUT_WINE=1 leaves every Wine test out, on
 # request, and the summary says so.
 set -euo pipefail
@@ -65,6 +67,16 @@ if build_preset windows-x86; then
         echo "$line"
         notes+=("$line")
     fi
+fi
+
+echo "=== release zip ==="
+if scripts/release.sh >build/release.log 2>&1; then
+    if ! python3 scripts/check-release.py build/release/pindrel-*-windows.zip; then
+        failed+=("release zip (check)")
+    fi
+else
+    tail -n 40 build/release.log
+    failed+=("release zip (not made)")
 fi
 
 for preset in linux linux-asan; do
