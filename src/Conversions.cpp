@@ -38,23 +38,6 @@ std::string LCase(std::string_view text) {
     return result;
 }
 
-std::vector<std::string> Split(const std::string& text, const std::string& separator) {
-    std::vector<std::string> pieces;
-    if (text.empty()) {
-        return pieces;
-    }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find(separator, start);
-        if (at == std::string::npos || separator.empty()) {
-            pieces.push_back(text.substr(start));
-            return pieces;
-        }
-        pieces.push_back(text.substr(start, at - start));
-        start = at + separator.size();
-    }
-}
-
 bool IsNumeric(std::string_view text) {
     const std::string_view t = TrimView(text);
     std::size_t i = 0;

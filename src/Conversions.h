@@ -1,11 +1,10 @@
-// Text and number rules used throughout the program: trimming, lower-casing, splitting, the
-// numeric test and the conversions between text and numbers.
+// Text and number rules used throughout the program: trimming, lower-casing, the numeric test
+// and the conversions between text and numbers.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pindrel {
 
@@ -14,8 +13,6 @@ std::string Trim(std::string_view text);
 std::string_view TrimView(std::string_view text);
 // Lower-cases the letters of the system's 8-bit code page (ASCII and the Latin-1 letters).
 std::string LCase(std::string_view text);
-// Splits at every occurrence of `separator`, keeping empty pieces; an empty text gives no pieces.
-std::vector<std::string> Split(const std::string& text, const std::string& separator);
 
 // True when the text, spaces around it aside, reads as a decimal number: an optional sign, then
 // at least one digit, with at most one decimal point before, among or after the digits.

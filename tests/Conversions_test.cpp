@@ -5,13 +5,11 @@
 
 using namespace pindrel;
 
-TEST(Conversions, TrimLowerCaseAndSplit) {
+TEST(Conversions, TrimAndLowerCase) {
     EXPECT_EQ(Trim("  a b  "), "a b");
     EXPECT_EQ(Trim("\ta\t"), "\ta\t");
     EXPECT_EQ(Trim("    "), "");
     EXPECT_EQ(LCase("-S \xC9T\xC9 \xD7"), "-s \xE9t\xE9 \xD7");
-    EXPECT_TRUE(Split("", ",").empty());
-    EXPECT_EQ(Split("a,,b,", ","), (std::vector<std::string>{"a", "", "b", ""}));
 }
 
 TEST(Conversions, TextToLongRoundsHalvesToEvenAndChecksTheFormAndTheRange) {

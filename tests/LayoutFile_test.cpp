@@ -30,9 +30,10 @@ class LayoutPath : public pindrel::testing::SimTest {};
 TEST_F(LayoutPath, NameFromUserComputerAndScreenSize) {
     session->SetScreenPixels(1366, 768);
     EXPECT_EQ(LayoutFilePath(*session, "USER1", "DESK1"), "C:\\Tools\\USER1@DESK1@1366x768.txt");
-    // 3840 pixels at 7.5 twips per pixel: a floating division gives exactly 3840. At a drive's
-    // root the folder already ends with "\": two separators in a row.
-    session->SetScreen(28800.0f, 16200.0f, 7.5f, 7.5f);
+    // Known in twips only: the width is divided by the horizontal twips per pixel and the height
+    // by the vertical one (3840 at 7.5 is exactly 3840). At a drive's root the folder already
+    // ends with "\": two separators in a row.
+    session->SetScreen(28800.0f, 16200.0f, 7.5f, 15.0f);
     session->SetExecutable("D:\\Pindrel.exe");
-    EXPECT_EQ(LayoutFilePath(*session, "", "DESK1"), "D:\\\\@DESK1@3840x2160.txt");
+    EXPECT_EQ(LayoutFilePath(*session, "", "DESK1"), "D:\\\\@DESK1@3840x1080.txt");
 }

@@ -1,62 +1,47 @@
+// The records sent to the list view, byte for byte. Where each field lies is checked against the
+// SDK at compile time by each Windows build; here each field must go to its own place, in its own
+// width, little-endian, and nothing past the record's size.
 #include "Records.h"
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <vector>
 
 using namespace pindrel;
 using namespace pindrel::records;
 
-namespace {
-
-std::uint64_t ReadU64(const std::uint8_t* bytes) {
-    return ReadU32(bytes) | static_cast<std::uint64_t>(ReadU32(bytes + 4)) << 32;
-}
-
-} // namespace
-
-// Both forms of the item record, byte for byte: the fields before pszText alike, pszText and
-// lParam 4 bytes wide in the 32-bit form and 8 bytes wide (on 8-byte boundaries) in the 64-bit one.
-TEST(Records, LvItemFieldsSitAtTheOffsetsOfEachForm) {
-    struct Scene {
-        RecordForm form;
-        std::uint32_t size;
-        std::size_t text, textMax, param, indent;
-        std::uint64_t address; // what pszText carries
-    };
-    const Scene scenes[] = {
-        {RecordForm::Bits32, 40, 20, 24, 32, 36, 0x80001000u},
-        {RecordForm::Bits64, 56, 24, 32, 40, 48, 0x000001F000011000u},
-    };
-    for (const Scene& scene : scenes) {
-        SCOPED_TRACE(scene.size);
-        LvItem item;
-        item.mask = 1;
-        item.iItem = -2;
-        item.pszText = scene.address;
-        item.cchTextMax = 80;
-        item.lParam = 0x55;
-        item.iIndent = 7;
-        const auto bytes = EncodeLvItem(item, scene.form);
-        EXPECT_EQ(Layout(scene.form).size, scene.size);
-        EXPECT_EQ(ReadU32(&bytes[0]), 1u);
-        EXPECT_EQ(ReadU32(&bytes[4]), 0xFFFFFFFEu);
-        const std::uint64_t text = scene.form == RecordForm::Bits64 ? ReadU64(&bytes[scene.text])
-                                                                    : ReadU32(&bytes[scene.text]);
-        EXPECT_EQ(text, scene.address);
-        EXPECT_EQ(bytes[scene.text], 0x00); // little-endian: the low byte first
-        EXPECT_EQ(ReadU32(&bytes[scene.textMax]), 80u);
-        EXPECT_EQ(ReadU32(&bytes[scene.param]), 0x55u);
-        EXPECT_EQ(ReadU32(&bytes[scene.indent]), 7u);
-        // Nothing is written past the record's own size.
-        for (std::size_t i = scene.size; i < bytes.size(); ++i)
-            EXPECT_EQ(bytes[i], 0) << i;
+TEST(Records, EveryFieldGoesToItsPlaceInEachForm) {
+    // mask, iItem, iSubItem, state, stateMask, pszText (the 32-bit form takes its low half),
+    // cchTextMax, iImage, lParam, iIndent.
+    const LvItem item{1, -2, 3, 4, 5, 0x000001F000011000u, 80, 6, 0x0000000A0000000Bu, 7};
+    for (const RecordForm form : {RecordForm::Bits32, RecordForm::Bits64}) {
+        const LvItemLayout& at = Layout(form);
+        std::vector<std::uint8_t> expected(kLvItemMaxSize, 0);
+        auto put = [&](std::size_t offset, std::uint64_t value, std::size_t size) {
+            for (std::size_t k = 0; k < size; ++k)
+                expected[offset + k] = static_cast<std::uint8_t>(value >> (8 * k));
+        };
+        put(at.mask, 1, 4);
+        put(at.item, 0xFFFFFFFEu, 4);
+        put(at.subItem, 3, 4);
+        put(at.state, 4, 4);
+        put(at.stateMask, 5, 4);
+        put(at.text, item.pszText, at.pointerSize);
+        put(at.textMax, 80, 4);
+        put(at.image, 6, 4);
+        put(at.param, item.lParam, at.pointerSize);
+        put(at.indent, 7, 4);
+        const auto bytes = EncodeLvItem(item, form);
+        EXPECT_EQ(std::vector<std::uint8_t>(bytes.begin(), bytes.end()), expected) << at.size;
+        // The SDK's offsets, for the builds that cannot check them.
+        const std::vector<std::size_t> offsets = {at.size,  at.text,   at.textMax,    at.image,
+                                                  at.param, at.indent, at.pointerSize};
+        EXPECT_EQ(offsets, form == RecordForm::Bits64
+                               ? (std::vector<std::size_t>{56, 24, 32, 36, 40, 48, 8})
+                               : (std::vector<std::size_t>{40, 20, 24, 28, 32, 36, 4}));
     }
-}
-
-TEST(Records, PointIsXThenYSigned) {
-    const auto bytes = EncodePoint(Point{-75, 20});
-    EXPECT_EQ(ReadU32(&bytes[0]), static_cast<std::uint32_t>(-75));
-    EXPECT_EQ(ReadU32(&bytes[4]), 20u);
-    EXPECT_EQ(DecodePoint(bytes.data()), (Point{-75, 20}));
+    const auto point = EncodePoint(Point{-75, 20});
+    EXPECT_EQ(std::vector<std::uint8_t>(point.begin(), point.end()),
+              (std::vector<std::uint8_t>{0xB5, 0xFF, 0xFF, 0xFF, 20, 0, 0, 0}));
+    EXPECT_EQ(DecodePoint(point.data()), (Point{-75, 20}));
 }
