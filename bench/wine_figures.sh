@@ -4,6 +4,10 @@
 # the bare cost of one cross-process list-view request (hostctl roundtrip). Prints the time per
 # icon and its ratio to that bare request.
 #
+# The restore is also timed inside its own process by restore_bench.exe (bench/restore_bench.cpp),
+# once with the list view's painting held as the program holds it and once without, beside the
+# floor: as many bare LVM_SETITEMPOSITION requests (held and not), with nothing else.
+#
 # Each program run is timed inside Windows by hostctl (from CreateProcessA to the program's end).
 # A desktop with no icons gives the fixed cost of a run (process start, window creation, file
 # opening), which is taken off before dividing by the number of icons. Every figure is the median
@@ -12,8 +16,9 @@
 # figure is that of the moves.
 #
 # Usage: bench/wine_figures.sh [runs per figure, default 5]
-# Environment: PINDREL_WINDOWS_BUILD (default build/windows-x64, built when its programs are
-# missing), PINDREL_WINEPREFIX (default build/wineprefix-bench).
+# Environment: PINDREL_WINDOWS_BUILD (default build/windows-x64, configured with PINDREL_BENCH=ON
+# and built when its programs are missing), PINDREL_WINEPREFIX (default build/wineprefix-bench),
+# PINDREL_FIGURES_WORK (the scratch folder, default build/wine-figures).
 set -euo pipefail
 cd "$(dirname "${BASH_SOURCE[0]}")/.."
 ROOT=$PWD
@@ -24,20 +29,22 @@ BUILD=${PINDREL_WINDOWS_BUILD:-$ROOT/build/windows-x64}
 PINDREL=$BUILD/src/platform/native/pindrel.exe
 HOST=$BUILD/tools/desktop-host/desktop-host.exe
 HOSTCTL=$BUILD/tools/desktop-host/hostctl.exe
-if [ ! -f "$PINDREL" ] || [ ! -f "$HOST" ] || [ ! -f "$HOSTCTL" ]; then
+RESTORE_BENCH=$BUILD/bench/restore_bench.exe
+if [ ! -f "$PINDREL" ] || [ ! -f "$HOST" ] || [ ! -f "$HOSTCTL" ] || [ ! -f "$RESTORE_BENCH" ]; then
     echo "building the Windows programs in $BUILD ..." >&2
-    cmake --preset windows-x64 >/dev/null
-    cmake --build --preset windows-x64 --target pindrel desktop-host hostctl >/dev/null
+    cmake --preset windows-x64 -B "$BUILD" -DPINDREL_BENCH=ON >/dev/null
+    cmake --build "$BUILD" -j2 --target pindrel desktop-host hostctl restore_bench >/dev/null
 fi
 
 export PINDREL_WINEPREFIX=${PINDREL_WINEPREFIX:-$ROOT/build/wineprefix-bench}
 source scripts/wine-env.sh
 pindrel_wine_prefix
 
-WORK=$ROOT/build/wine-figures
+WORK=${PINDREL_FIGURES_WORK:-$ROOT/build/wine-figures}
 rm -rf "$WORK"
 mkdir -p "$WORK/app"
 cp "$PINDREL" "$WORK/app/pindrel.exe"
+cp "$RESTORE_BENCH" "$WORK/restore_bench.exe"
 
 winpath() { printf 'Z:%s' "$1" | tr '/' '\\'; }
 # Wine programs write to a file, never into a pipe: a Wine process that starts along the way (the
@@ -98,13 +105,27 @@ timed_run() {
     sed -n 's/^elapsed_us=//p' <<<"$out"
 }
 
+# Runs restore_bench.exe with these arguments and prints the microseconds it reports.
+restore_bench() {
+    local status=0
+    wine "$WORK/restore_bench.exe" "$@" >"$WORK/bench.out" 2>"$WORK/bench.err" </dev/null ||
+        status=$?
+    if ((status != 0)); then
+        echo "restore_bench $* failed: $(cat "$WORK/bench.err")" >&2
+        exit 1
+    fi
+    tr -d '\r' <"$WORK/bench.out" | sed -n 's/^elapsed_us=//p'
+}
+
 median() { sort -n | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 PROFILE=$(hostctl sysinfo | awk -F= '$1 == "user" { u = $2 } $1 == "computer" { c = $2 }
     END { print u "@" c }')
+SCREEN=$(hostctl sysinfo | sed -n 's/^screen=//p')
+LAYOUT=$(winpath "$WORK/app/$PROFILE@$SCREEN.txt")
 hostctl writeini "$(winpath "$WORK/app/pindrel.ini")" IconType "$PROFILE" Icon >/dev/null
 
-declare -A SAVE RESTORE TRIP
+declare -A SAVE RESTORE TRIP HELD UNHELD FLOOR_HELD FLOOR_UNHELD
 SIZES=(100 1000)
 for n in 0 "${SIZES[@]}"; do
     start_host "$n"
@@ -122,6 +143,22 @@ for n in 0 "${SIZES[@]}"; do
     done
     SAVE[$n]=$(printf '%s\n' "${saves[@]}" | median)
     RESTORE[$n]=$(printf '%s\n' "${restores[@]}" | median)
+    if ((n > 0)); then
+        # The layout file holds the positions of the last save; every restore starts scrambled.
+        held=() unheld=() floorHeld=() floorUnheld=()
+        for ((r = 0; r < RUNS; r++)); do
+            hostctl scramble >/dev/null
+            held+=("$(restore_bench restore held "$LAYOUT")")
+            hostctl scramble >/dev/null
+            unheld+=("$(restore_bench restore unheld "$LAYOUT")")
+            floorHeld+=("$(restore_bench floor held)")
+            floorUnheld+=("$(restore_bench floor unheld)")
+        done
+        HELD[$n]=$(printf '%s\n' "${held[@]}" | median)
+        UNHELD[$n]=$(printf '%s\n' "${unheld[@]}" | median)
+        FLOOR_HELD[$n]=$(printf '%s\n' "${floorHeld[@]}" | median)
+        FLOOR_UNHELD[$n]=$(printf '%s\n' "${floorUnheld[@]}" | median)
+    fi
     stop_host
 done
 
@@ -145,4 +182,14 @@ for what in save restore; do
         printf '%-8s %6d %12.1f %14.1f %16.1f\n' "$what" "$n" "$(bc -l <<<"$total / 1000")" \
             "$per" "$(bc -l <<<"$per / ${TRIP[$n]}")"
     done
+done
+
+echo
+echo "the restore alone, timed inside restore_bench.exe (median of $RUNS runs each), in ms:"
+printf '%6s %14s %14s %22s %22s\n' icons "painting held" "not held" "bare moves, held" \
+    "bare moves, not held"
+for n in "${SIZES[@]}"; do
+    printf '%6d %14.1f %14.1f %22.1f %22.1f\n' "$n" "$(bc -l <<<"${HELD[$n]} / 1000")" \
+        "$(bc -l <<<"${UNHELD[$n]} / 1000")" "$(bc -l <<<"${FLOOR_HELD[$n]} / 1000")" \
+        "$(bc -l <<<"${FLOOR_UNHELD[$n]} / 1000")"
 done

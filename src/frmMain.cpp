@@ -20,7 +20,8 @@ const char* const kViewModeNames[] = {"Icon", "List", "Report", "Small Icon"};
 constexpr std::int16_t kKeyEscape = 27;
 
 // Where the desktop list view is looked for, for messages about a missing one.
-const char* const kDesktopWindows = "desktop window Progman > SHELLDLL_DefView > SysListView32";
+const char* const kDesktopWindows =
+    "desktop window Progman (or WorkerW) > SHELLDLL_DefView > SysListView32";
 
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "ContinueOnFailure.h"
 #include "Conversions.h"
 #include "LayoutFile.h"
+#include "PaintingHold.h"
 #include "Records.h"
 #include "modNames.h"
 
@@ -178,11 +179,28 @@ std::string GetItemTextShared(WindowsApi& api, Hwnd listView, std::int32_t index
     return TrimAtNul(std::string(local.data(), local.size()));
 }
 
+// The shell view under the first top-level "WorkerW" window that holds one, in the order the
+// platform lists them; 0 when none does.
+Hwnd FindViewUnderWorkerW(WindowsApi& api) {
+    for (Hwnd worker = api.FindWindowExA(Hwnd{0}, Hwnd{0}, "WorkerW", nullptr); worker != Hwnd{0};
+         worker = api.FindWindowExA(Hwnd{0}, worker, "WorkerW", nullptr)) {
+        const Hwnd view = api.FindWindowExA(worker, Hwnd{0}, "SHELLDLL_defVIEW", nullptr);
+        if (view != Hwnd{0}) {
+            return view;
+        }
+    }
+    return Hwnd{0};
+}
+
 } // namespace
 
+// Where "Progman" (or a top-level window) gives the shell view, these are the only three lookups.
 Hwnd FindDesktopListView(WindowsApi& api) {
     const Hwnd progman = api.FindWindowA("Progman", nullptr);
-    const Hwnd view = api.FindWindowExA(progman, Hwnd{0}, "SHELLDLL_defVIEW", nullptr);
+    Hwnd view = api.FindWindowExA(progman, Hwnd{0}, "SHELLDLL_defVIEW", nullptr);
+    if (view == Hwnd{0}) {
+        view = FindViewUnderWorkerW(api);
+    }
     return api.FindWindowExA(view, Hwnd{0}, "SysListView32", nullptr);
 }
 
@@ -370,22 +388,13 @@ RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& sta
     return RestoreLayout(api, state, ReadLayoutText(runtime, path));
 }
 
-RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText) {
-    RestoreReport report;
-    Hwnd listView{};
-    ContinueOnFailure([&] { listView = FindDesktopListView(api); });
-    report.listViewFound = listView != Hwnd{0};
+namespace {
 
-    // No file gives no lines: every item then takes a cursor position.
-    const std::vector<std::string_view> lines = SplitLines(layoutText);
-
+// Puts item k (0 <= k < count) where the layout lines name it, or at the placement cursor.
+void PlaceItems(WindowsApi& api, const ProgramState& state, Hwnd listView, std::int32_t count,
+                const std::vector<std::string_view>& lines, RestoreReport& report) {
     std::int32_t cursorX = state.startX;
     std::int32_t cursorY = state.startY;
-    ContinueOnFailure([&] { CapturePositions(api, state); });
-
-    std::int32_t count = 0;
-    ContinueOnFailure([&] { count = GetItemCount(api, listView); });
-
     // One forward pass over the lines for all items: the search for an item starts where the
     // previous one stopped, so each line is parsed at most once per restore.
     std::size_t lineIndex = 0;
@@ -433,6 +442,33 @@ RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_vi
                 cursorY = static_cast<std::int32_t>(nextY);
             }
         }
+    }
+}
+
+} // namespace
+
+RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText) {
+    RestoreReport report;
+    Hwnd listView{};
+    ContinueOnFailure([&] { listView = FindDesktopListView(api); });
+    report.listViewFound = listView != Hwnd{0};
+
+    // No file gives no lines: every item then takes a cursor position.
+    const std::vector<std::string_view> lines = SplitLines(layoutText);
+
+    ContinueOnFailure([&] { CapturePositions(api, state); });
+
+    std::int32_t count = 0;
+    ContinueOnFailure([&] { count = GetItemCount(api, listView); });
+
+    {
+        // The list view paints once, after the last move, instead of after each one. Its
+        // painting is on again when the hold ends here, however the moves went.
+        PaintingHold hold(api, listView);
+        if (count > 0) {
+            ContinueOnFailure([&] { hold.Engage(); });
+        }
+        PlaceItems(api, state, listView, count, lines, report);
     }
 
     if (state.autoArrangeFlag) {

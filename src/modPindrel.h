@@ -16,8 +16,12 @@ namespace pindrel::modPindrel {
 
 // ---- finding the list view and the transport ---------------------------------------------------
 
-// "Progman" -> "SHELLDLL_defVIEW" -> "SysListView32". No step tests its result: a missing window
-// becomes parent 0 of the next lookup, which then searches the top-level windows.
+// "Progman" -> "SHELLDLL_defVIEW" -> "SysListView32". When "Progman" holds no shell view (or is
+// missing and no top-level one exists), the view is the one under the first top-level "WorkerW"
+// window that holds one, in the order the platform lists them (Windows 7 to 11 put the desktop
+// there for a wallpaper slideshow, Win+Tab and live wallpapers, and leave "Progman" empty). No
+// other step tests its result: a missing window becomes parent 0 of the next lookup, which then
+// searches the top-level windows.
 Hwnd FindDesktopListView(WindowsApi& api);
 // The form of LVITEM that the list view's process reads: that of its own bitness. A 64-bit program
 // takes the 32-bit form for a shell under WOW64; a 32-bit program under WOW64 (so on 64-bit
@@ -92,7 +96,8 @@ std::string ReadLayoutText(Runtime& runtime, const std::string& path);
 
 // Puts the items back where the layout text says, and lays out the others from (startX, startY)
 // in steps of (deltaX, deltaY). No failure leaves it: a step that fails is abandoned and the next
-// one runs.
+// one runs. The list view's painting is off while its items move (WM_SETREDRAW) and on again
+// after the last move, however the moves ended, and the list view is then repainted once.
 RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText);
 // The same with the layout file for this user, computer and screen size. A file that exists but
 // cannot be read throws, before anything has been moved.

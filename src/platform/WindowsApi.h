@@ -30,8 +30,18 @@ struct StyleStruct {
 };
 static_assert(sizeof(StyleStruct) == 8, "STYLESTRUCT is 8 bytes");
 
+// A rectangle in a window's client coordinates: the 32-bit RECT, 16 bytes.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+static_assert(sizeof(Rect) == 16, "RECT is 16 bytes");
+
 namespace win {
 // Window messages.
+constexpr UINT WM_SETREDRAW = 0x000B;
 constexpr UINT WM_STYLECHANGED = 0x007D;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT LVM_GETITEMCOUNT = 0x1004;
@@ -128,6 +138,10 @@ class WindowsApi {
     virtual std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) = 0;
     virtual Hwnd GetParent(Hwnd window) = 0;
     virtual LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // Adds `rect` (the whole client area when it is null) to the window's update region, to be
+    // painted (its background erased first when `erase` is nonzero). Window 0 would mean every
+    // window on the screen.
+    virtual BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) = 0;
 };
 
 } // namespace pindrel

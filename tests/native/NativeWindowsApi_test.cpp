@@ -151,5 +151,31 @@ TEST(NativeWindowsApi, WindowsFoundAndMessagedThroughTheirHandles) {
     ::DestroyWindow(parent);
 }
 
+// InvalidateRect adds the whole client area, or the rectangle given, to the window's update
+// region; a window that is gone fails.
+TEST(NativeWindowsApi, InvalidateRectMarksTheWindowForPainting) {
+    NativeWindowsApi api;
+    HWND window = ::CreateWindowExA(0, "Static", "", WS_POPUP | WS_VISIBLE, 0, 0, 40, 30, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    const Hwnd handle{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window))};
+    const Rect part{5, 6, 15, 16};
+    const struct {
+        const Rect* rect;
+        RECT expected;
+    } cases[] = {{nullptr, {0, 0, 40, 30}}, {&part, {5, 6, 15, 16}}};
+    for (const auto& c : cases) {
+        ::ValidateRect(window, nullptr);
+        RECT update{};
+        ASSERT_FALSE(::GetUpdateRect(window, &update, FALSE));
+        EXPECT_TRUE(api.InvalidateRect(handle, c.rect, TRUE));
+        ASSERT_TRUE(::GetUpdateRect(window, &update, FALSE));
+        EXPECT_TRUE(::EqualRect(&update, &c.expected))
+            << update.left << "," << update.top << "," << update.right << "," << update.bottom;
+    }
+    ::DestroyWindow(window);
+    EXPECT_FALSE(api.InvalidateRect(handle, nullptr, TRUE));
+}
+
 } // namespace
 } // namespace pindrel

@@ -69,6 +69,16 @@ LRESULT CALLBACK DefViewProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     return DefWindowProcW(hwnd, msg, wParam, lParam);
 }
 
+// A "WorkerW" window: it sizes the shell view it may hold to itself.
+LRESULT CALLBACK WorkerProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_SIZE) {
+        if (HWND child = GetWindow(hwnd, GW_CHILD))
+            MoveWindow(child, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
 LRESULT CALLBACK ProgmanProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_NCCREATE:
@@ -101,11 +111,41 @@ bool RegisterClasses(HINSTANCE instance) {
     wc.lpszClassName = L"SHELLDLL_DefView";
     if (!RegisterClassW(&wc))
         return false;
+    wc.lpfnWndProc = WorkerProc;
+    wc.lpszClassName = L"WorkerW";
+    if (!RegisterClassW(&wc))
+        return false;
     WNDCLASSA control{};
     control.hInstance = instance;
     control.lpfnWndProc = ControlProc;
     control.lpszClassName = kControlClass;
     return RegisterClassA(&control) != 0;
+}
+
+// The workerw shape: "Progman" empty at the bottom, three hidden "WorkerW" windows above it, and
+// the shell view under the second of them in the order FindWindowEx lists them (the z-order), which
+// alone is shown. The view is placed only once the z-order is settled.
+HWND BuildWorkers(Host& host, HINSTANCE instance, int width, int height) {
+    host.top = CreateWindowExW(WS_EX_TOOLWINDOW, L"Progman", L"Program Manager",
+                               WS_POPUP | WS_CLIPCHILDREN, 0, 0, width, height, nullptr, nullptr,
+                               instance, &host);
+    if (!host.top)
+        return nullptr;
+    ShowWindow(host.top, SW_SHOWNOACTIVATE);
+    SetWindowPos(host.top, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (HWND& worker : host.workers) {
+        worker = CreateWindowExW(WS_EX_TOOLWINDOW, L"WorkerW", L"", WS_POPUP | WS_CLIPCHILDREN, 0,
+                                 0, width, height, nullptr, nullptr, instance, &host);
+        if (!worker)
+            return nullptr;
+    }
+    HWND first = FindWindowExW(nullptr, nullptr, L"WorkerW", nullptr);
+    HWND holder = first ? FindWindowExW(nullptr, first, L"WorkerW", nullptr) : nullptr;
+    if (!holder)
+        return nullptr;
+    ShowWindow(holder, SW_SHOWNOACTIVATE);
+    return CreateWindowExW(0, L"SHELLDLL_DefView", L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height,
+                           holder, nullptr, instance, &host);
 }
 
 } // namespace
@@ -120,7 +160,9 @@ Fill BuildDesktop(Host& host) {
     const int height = GetSystemMetrics(SM_CYSCREEN);
     const Shape shape = host.scenario.shape;
 
-    if (shape != Shape::NoProgman) {
+    if (shape == Shape::WorkerW) {
+        host.defView = BuildWorkers(host, instance, width, height);
+    } else if (shape != Shape::NoProgman) {
         host.top = CreateWindowExW(WS_EX_TOOLWINDOW, L"Progman", L"Program Manager",
                                    WS_POPUP | WS_CLIPCHILDREN, 0, 0, width, height, nullptr,
                                    nullptr, instance, &host);
@@ -146,9 +188,11 @@ Fill BuildDesktop(Host& host) {
     }
 
     // Like the shell's desktop window, ours lies beneath every other window.
-    ShowWindow(host.top, SW_SHOWNOACTIVATE);
-    SetWindowPos(host.top, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    UpdateWindow(host.top);
+    if (shape != Shape::WorkerW) {
+        ShowWindow(host.top, SW_SHOWNOACTIVATE);
+        SetWindowPos(host.top, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    UpdateWindow(shape == Shape::WorkerW ? GetParent(host.defView) : host.top);
 
     for (int k = 0; k < host.listCount; ++k) {
         Fill filled = FillListView(host.lists[k], host.scenario.icons[k]);

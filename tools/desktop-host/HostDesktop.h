@@ -1,6 +1,6 @@
 // desktop-host's windows: the "Progman" > "SHELLDLL_DefView" > list view tree that plays the
-// shell's desktop, in the shape the scenario asks for, and the message-only window that takes
-// hostctl's requests.
+// shell's desktop (or the view under a top-level "WorkerW" beside an empty "Progman"), in the
+// shape the scenario asks for, and the message-only window that takes hostctl's requests.
 #pragma once
 
 #include "HostListView.h"
@@ -14,6 +14,7 @@ struct Host {
     Scenario scenario;
     HWND top = nullptr; // Progman, or SHELLDLL_DefView when there is no Progman
     HWND defView = nullptr;
+    HWND workers[3] = {}; // workerw: the "WorkerW" windows, the second listed holding the view
     HWND control = nullptr;
     ListView lists[2];
     int listCount = 0;

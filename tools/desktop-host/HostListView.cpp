@@ -1,5 +1,6 @@
 // desktop-host's list views: a real comctl32 list view per desktop list view, subclassed to count
-// the paints that found items and the moves that other programs requested.
+// the paints that found items, the moves that other programs requested and the requests that turn
+// its painting off and on.
 #include "HostListView.h"
 
 #include <commctrl.h>
@@ -37,6 +38,12 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         ++lv->moves;
         if (GetWindowLongW(hwnd, GWL_STYLE) & LVS_AUTOARRANGE)
             ++lv->arrangedMoves;
+        if (!lv->redraw)
+            ++lv->heldMoves;
+    }
+    if (msg == WM_SETREDRAW) {
+        lv->redraw = wParam != 0;
+        ++(lv->redraw ? lv->redrawOns : lv->redrawOffs);
     }
     LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
     if (msg == WM_PAINT && ItemCount(hwnd) > 0)

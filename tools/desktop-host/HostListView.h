@@ -17,6 +17,12 @@ struct ListView {
     bool hostMoving = false; // the host is moving an item itself
     int moves = 0;
     int arrangedMoves = 0;
+    // WM_SETREDRAW requests: the painting they leave, how many turned it off and on, and the moves
+    // of other programs that arrived while it was off.
+    bool redraw = true;
+    int redrawOffs = 0;
+    int redrawOns = 0;
+    int heldMoves = 0;
 };
 
 enum class Fill { Done, Failed, Closed };
@@ -33,7 +39,7 @@ std::string GetText(HWND list, int index);
 bool PumpPending();
 
 // Creates an icon-view list view filling `parent`, with image lists so that its icons have a size,
-// and has it count the moves into `lv`, which must outlive it.
+// and has it count the moves and the painting requests into `lv`, which must outlive it.
 HWND CreateListView(HWND parent, int id, ListView& lv);
 // Inserts the icons, has the list view paint them (its first paint arranges them), then places
 // them.

@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -15,9 +16,31 @@ namespace desktophost {
 
 namespace {
 
+// The shell view's parent as the state names it: "none" for a top-level view, "WorkerW <k> of
+// <n>" for one under the k-th of the n "WorkerW" windows in the order FindWindowEx lists them now,
+// else the parent's class.
+std::string ViewParent(HWND view) {
+    HWND parent = GetAncestor(view, GA_PARENT);
+    if (!parent || parent == GetDesktopWindow())
+        return "none";
+    wchar_t name[64] = L"";
+    GetClassNameW(parent, name, 64);
+    if (std::wstring(name) != L"WorkerW")
+        return std::string(name, name + std::wcslen(name));
+    int position = 0, count = 0;
+    for (HWND w = FindWindowExW(nullptr, nullptr, L"WorkerW", nullptr); w;
+         w = FindWindowExW(nullptr, w, L"WorkerW", nullptr)) {
+        ++count;
+        if (w == parent)
+            position = count;
+    }
+    return "WorkerW " + std::to_string(position) + " of " + std::to_string(count);
+}
+
 std::string StateText(const Host& host) {
     std::string out = "desktop-host state\r\n";
     out += "shape=" + host.scenario.shapeName + "\r\n";
+    out += "viewparent=" + ViewParent(host.defView) + "\r\n";
     out += "listviews=" + std::to_string(host.listCount) + "\r\n";
     for (int k = 0; k < host.listCount; ++k) {
         HWND list = host.lists[k].hwnd;
@@ -32,6 +55,10 @@ std::string StateText(const Host& host) {
         out += "painted=" + std::to_string(host.lists[k].paintedWithItems) + "\r\n";
         out += "moves=" + std::to_string(host.lists[k].moves) + "\r\n";
         out += "arrangedmoves=" + std::to_string(host.lists[k].arrangedMoves) + "\r\n";
+        out += std::string("redraw=") + (host.lists[k].redraw ? "1" : "0") + "\r\n";
+        out += "redrawoff=" + std::to_string(host.lists[k].redrawOffs) + "\r\n";
+        out += "redrawon=" + std::to_string(host.lists[k].redrawOns) + "\r\n";
+        out += "heldmoves=" + std::to_string(host.lists[k].heldMoves) + "\r\n";
         out += "count=" + std::to_string(count) + "\r\n";
         for (int i = 0; i < count; ++i) {
             POINT pt = GetPosition(list, i);

@@ -57,7 +57,8 @@ bool ParseOption(const std::string& key, const std::string& value, Scenario& s) 
         } shapes[] = {{"standard", Shape::Standard},
                       {"noprogman", Shape::NoProgman},
                       {"nolistview", Shape::NoListView},
-                      {"twolistviews", Shape::TwoListViews}};
+                      {"twolistviews", Shape::TwoListViews},
+                      {"workerw", Shape::WorkerW}};
         for (const auto& sh : shapes) {
             if (value == sh.name) {
                 s.shape = sh.shape;

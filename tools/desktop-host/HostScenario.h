@@ -11,7 +11,7 @@
 
 namespace desktophost {
 
-enum class Shape { Standard, NoProgman, NoListView, TwoListViews };
+enum class Shape { Standard, NoProgman, NoListView, TwoListViews, WorkerW };
 
 struct Icon {
     int x = 0;

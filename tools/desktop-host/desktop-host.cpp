@@ -1,7 +1,8 @@
 // desktop-host.exe: a stand-in for the Windows shell's desktop, so that pindrel.exe can be run and
 // tested under Wine, where no shell desktop exists.
 //
-// It plays the shell in a process of its own: a top-level window of class "Progman" holding a
+// It plays the shell in a process of its own: a top-level window of class "Progman" (or, as on
+// Windows 7 to 11 with a wallpaper slideshow, a top-level "WorkerW") holding a
 // "SHELLDLL_DefView" holding a real comctl32 list view ("SysListView32", icon view, with image
 // lists so that icons have a size), filled from a scenario file. The "SHELLDLL_DefView" window
 // answers WM_COMMAND 0x7041 by flipping the list view's LVS_AUTOARRANGE with SetWindowLong, as the
@@ -22,12 +23,15 @@
 //   view=icon|report|smallicon|list
 //                          the view the desktop list view is switched to once the icons are placed
 //                          (default icon: no switch)
-//   shape=standard|noprogman|nolistview|twolistviews
+//   shape=standard|noprogman|nolistview|twolistviews|workerw
 //                          standard:     Progman > SHELLDLL_DefView > SysListView32
 //                          noprogman:    SHELLDLL_DefView (top-level) > SysListView32
 //                          nolistview:   Progman > SHELLDLL_DefView, and no list view at all
 //                          twolistviews: Progman > SHELLDLL_DefView > two SysListView32; the first
 //                                        created is the desktop (FindWindowEx finds it first)
+//                          workerw:      Progman (empty) and three top-level WorkerW, the second
+//                                        of which (in FindWindowEx's order) holds
+//                                        SHELLDLL_DefView > SysListView32
 //   x,y,name               one icon: its position in list-view pixels (signed decimal) and its
 //                          name, which is the whole rest of the line, kept byte for byte (commas,
 //                          spaces at either end, any length, any UTF-8 text)
@@ -42,6 +46,8 @@
 // State file (UTF-8, CR LF), written on a dump request:
 //   desktop-host state
 //   shape=<shape>
+//   viewparent=<parent>       the shell view's parent: Progman, "WorkerW <k> of <n>" (the k-th of
+//                             the n WorkerW windows FindWindowEx lists now), none (top-level)
 //   listviews=<n>
 //   [listview <k>]            for each list view, the desktop's first
 //   style=0x<window style, hex>
@@ -52,6 +58,11 @@
 //                             programs made (the host's own placing, move and scramble excluded)
 //   arrangedmoves=<n>         those of them that arrived while LVS_AUTOARRANGE was set (Wine's
 //                             list view moves the item all the same, so only this count shows it)
+//   redraw=0|1                whether the list view's painting is on, after the WM_SETREDRAW
+//                             requests it was sent (1 when it was sent none)
+//   redrawoff=<n>             WM_SETREDRAW requests that turned painting off (wParam FALSE)
+//   redrawon=<n>              and that turned it on (wParam TRUE)
+//   heldmoves=<n>             the moves (as counted in moves=) that arrived with painting off
 //   count=<n>                 LVM_GETITEMCOUNT
 //   <index>,<x>,<y>,<text>    per item in index order: LVM_GETITEMPOSITION and LVM_GETITEMTEXTW
 //

@@ -245,4 +245,12 @@ LRESULT NativeWindowsApi::SendMessageA(Hwnd window, UINT message, WPARAM wParam,
         ToHwnd(window), message, static_cast<::WPARAM>(wParam), static_cast<::LPARAM>(lParam)));
 }
 
+BOOL NativeWindowsApi::InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) {
+    if (!rect) {
+        return ::InvalidateRect(ToHwnd(window), nullptr, erase);
+    }
+    const RECT native{rect->left, rect->top, rect->right, rect->bottom};
+    return ::InvalidateRect(ToHwnd(window), &native, erase);
+}
+
 } // namespace pindrel

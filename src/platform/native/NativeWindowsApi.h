@@ -51,6 +51,7 @@ class NativeWindowsApi final : public WindowsApi {
     std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) override;
     Hwnd GetParent(Hwnd window) override;
     LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
 };
 
 } // namespace pindrel

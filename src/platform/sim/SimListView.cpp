@@ -59,6 +59,11 @@ TextBuffer TextOf(const std::uint8_t* record, const LvItemForm& form) {
 
 LRESULT SimListView::Handle(Hwnd window, SimWindow& w, UINT message, WPARAM wParam, LPARAM lParam) {
     message_ = message;
+    // DefWindowProc turns any window's painting off and on.
+    if (message == WM_SETREDRAW) {
+        w.SetPainting(wParam != 0);
+        return 0;
+    }
     if (w.IsListView())
         return ListViewMessage(w, message, wParam, lParam);
     if (w.IsShellView())
@@ -90,6 +95,7 @@ void SimListView::Arrange(SimWindow& lv) const {
         lv.items[i].position = Point{kGridOrigin + (index / rows) * kGridStep,
                                      kGridOrigin + (index % rows) * kGridStep};
     }
+    lv.Changed();
 }
 
 LRESULT SimListView::ListViewMessage(SimWindow& lv, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -132,6 +138,7 @@ LRESULT SimListView::ListViewMessage(SimWindow& lv, UINT message, WPARAM wParam,
         const auto packed = static_cast<std::uint32_t>(lParam);
         lv.items[static_cast<std::size_t>(index)].position = Point{
             static_cast<std::int16_t>(packed & 0xFFFF), static_cast<std::int16_t>(packed >> 16)};
+        lv.Changed();
         return 1;
     }
     case WM_STYLECHANGED:

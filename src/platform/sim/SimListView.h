@@ -1,5 +1,7 @@
 // The shell's windows as the program talks to them: the desktop list view answers the list-view
-// messages, and the shell view ("SHELLDLL_DefView") its auto-arrange command.
+// messages, and the shell view ("SHELLDLL_DefView") its auto-arrange command. Every window takes
+// WM_SETREDRAW, which turns its painting off and on; a list view repaints after each move or
+// arrangement while its painting is on.
 //
 // A list-view request carries an address in the list view's own process, and the list view
 // decodes LVITEM in the form of that process: 40 bytes with a 4-byte pszText at 20 (32-bit), or
@@ -20,7 +22,7 @@ class SimListView {
     SimListView(SimWindows& windows, SimMemory& memory, const SimSystem& system, SimLog& log)
         : windows_(windows), memory_(memory), system_(system), log_(log) {}
 
-    // A message to a list view or a shell view; other windows answer 0.
+    // A message to a list view or a shell view; other windows answer 0 (and take WM_SETREDRAW).
     LRESULT Handle(Hwnd window, SimWindow& w, UINT message, WPARAM wParam, LPARAM lParam);
 
   private:

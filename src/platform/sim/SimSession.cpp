@@ -170,6 +170,21 @@ int SimSession::ViewChanges(Hwnd listView) const {
     return impl_->windows.Need(listView, true).viewChanges;
 }
 
+// ---- painting ----------------------------------------------------------------------------------
+
+bool SimSession::PaintingOn(Hwnd window) const {
+    return impl_->windows.Need(window, false).painting;
+}
+int SimSession::PaintedChanges(Hwnd listView) const {
+    return impl_->windows.Need(listView, true).paintedChanges;
+}
+bool SimSession::ShowsOldPicture(Hwnd listView) const {
+    return impl_->windows.Need(listView, true).stale;
+}
+int SimSession::Invalidates(Hwnd window) const {
+    return impl_->windows.Need(window, false).invalidates;
+}
+
 // ---- observation and fault injection -----------------------------------------------------------
 
 const std::vector<SimCall>& SimSession::Calls() const {
@@ -407,6 +422,19 @@ LRESULT SimSession::SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARA
     if (w->destroyAfter > 0 && --w->destroyAfter == 0)
         impl_->windows.Destroy(window);
     return result;
+}
+
+BOOL SimSession::InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) {
+    impl_->log.Call(SimCall{"InvalidateRect", window, 0, 0, erase, rect ? "rect" : ""});
+    if (raw(window) == 0) {
+        impl_->log.Fault("InvalidateRect on window 0 repaints every window on the screen");
+        return 0;
+    }
+    SimWindow* w = impl_->windows.Find(window);
+    if (!w)
+        return 0;
+    w->Invalidate();
+    return 1;
 }
 
 // ---- Runtime -----------------------------------------------------------------------------------

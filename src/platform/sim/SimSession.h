@@ -3,17 +3,22 @@
 // It implements WindowsApi and Runtime, and behaves as Windows does for everything the program
 // relies on, including the failures:
 //  - windows with classes (matched without regard to case), parents, owning processes and styles;
-//    FindWindowA/FindWindowExA with parent 0 searching the top-level windows; requests to window 0
-//    or to an unknown window fail;
+//    FindWindowA/FindWindowExA with parent 0 searching the top-level windows, in creation order
+//    (the z-order here), and going on after the window given to start after, which must be a
+//    child of the parent (a top-level window for parent 0); requests to window 0 or to an unknown
+//    window fail;
 //  - processes with their own address spaces: VirtualAllocEx commits whole 4 KiB pages; reads and
 //    writes outside a live allocation fail; a list view that reads or writes outside one records a
 //    fault (on real Windows it would crash the shell); handles must be open, with the access the
 //    call needs, and are counted;
 //  - the shared mapping arena: views of unnamed page-file mappings, reachable at the same address
 //    from every process when the platform is not NT (on NT only from the process that mapped them);
-//  - the shell: "Progman" -> "SHELLDLL_DefView" -> "SysListView32"; the list view answers the
-//    list-view messages the program sends, decoding the 32-bit LVITEM from its own process's
-//    memory; the shell view flips LVS_AUTOARRANGE on WM_COMMAND 0x7041;
+//  - the shell: "Progman" -> "SHELLDLL_DefView" -> "SysListView32", or that view under one of
+//    several top-level "WorkerW" windows; the list view answers the list-view messages the
+//    program sends, decoding the LVITEM of its own process's form from that process's memory;
+//    the shell view flips LVS_AUTOARRANGE on WM_COMMAND 0x7041;
+//  - painting: WM_SETREDRAW turns a window's painting off and on, the list view repaints after
+//    each change while it is on, and InvalidateRect repaints a window whose painting is on;
 //  - user and computer names, the platform id, the screen metrics, the executable's path and the
 //    command line;
 //  - a file system of Windows paths ("C:\Tools\x.txt") mapped to a host folder, with read-only
@@ -110,6 +115,17 @@ class SimSession : public WindowsApi, public Runtime {
     // Number of times the list view changed its view (each change re-arranges its items).
     int ViewChanges(Hwnd listView) const;
 
+    // ---- painting ----------------------------------------------------------------------------
+    // Whether the window paints (WM_SETREDRAW FALSE turns it off, TRUE on again; on at first).
+    bool PaintingOn(Hwnd window) const;
+    // Moves and arrangements the list view painted one at a time, each with a repaint of its own.
+    int PaintedChanges(Hwnd listView) const;
+    // True while the list view shows an old picture: it changed while its painting was off, and
+    // no InvalidateRect has reached it with its painting on since.
+    bool ShowsOldPicture(Hwnd listView) const;
+    // InvalidateRect calls that reached the window.
+    int Invalidates(Hwnd window) const;
+
     // ---- observation -------------------------------------------------------------------------
     const std::vector<SimCall>& Calls() const;
     void ClearCalls();
@@ -198,6 +214,8 @@ class SimSession : public WindowsApi, public Runtime {
     std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) override;
     Hwnd GetParent(Hwnd window) override;
     LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    // Window 0 (every window on the screen) is recorded as a fault; a window that is gone fails.
+    BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
 
     // ---- Runtime -----------------------------------------------------------------------------
     float ScreenWidthTwips() override;

@@ -27,6 +27,24 @@ void SimWindow::SetStyle(DWORD newStyle) {
     view = newStyle & win::LVS_TYPEMASK;
 }
 
+void SimWindow::Changed() {
+    if (painting)
+        ++paintedChanges;
+    else
+        stale = true;
+}
+
+void SimWindow::SetPainting(bool on) {
+    painting = on;
+}
+
+// Invalidating a window whose painting is off paints nothing: its picture stays stale.
+void SimWindow::Invalidate() {
+    ++invalidates;
+    if (painting)
+        stale = false;
+}
+
 Hwnd SimWindows::HandleAt(std::size_t index) {
     return Hwnd{static_cast<std::uint32_t>(kFirst + index * kStep)};
 }
@@ -75,6 +93,16 @@ SimShell SimWindows::CreateShell(ShellShape shape, DWORD listViewStyle, Pid pid)
     case ShellShape::NoDefView:
         shell.progman = Create("Progman", Hwnd{}, pid, 0);
         shell.otherListView = Create(kListViewClass, Hwnd{}, pid, listViewStyle);
+        break;
+    case ShellShape::WorkerW:
+        shell.progman = Create("Progman", Hwnd{}, pid, 0);
+        for (int k = 0; k < 3; ++k) {
+            shell.workers.push_back(Create(kWorkerClass, Hwnd{}, pid, 0));
+            if (k == 1) {
+                shell.defView = Create(kShellViewClass, shell.workers.back(), pid, 0);
+                shell.listView = Create(kListViewClass, shell.defView, pid, listViewStyle);
+            }
+        }
         break;
     case ShellShape::Nothing:
         break;

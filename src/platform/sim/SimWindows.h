@@ -15,6 +15,8 @@ namespace pindrel::sim {
 constexpr const char* kListViewClass = "SysListView32";
 constexpr const char* kShellViewClass = "SHELLDLL_DefView";
 
+constexpr const char* kWorkerClass = "WorkerW";
+
 // One list-view item as the simulated shell holds it.
 struct SimItem {
     std::u16string text;
@@ -33,11 +35,23 @@ struct SimWindow {
     DWORD view = 0;
     int viewChanges = 0;
     std::vector<SimItem> items;
+    // Painting: WM_SETREDRAW turns it off and on. A change to what the window shows is painted at
+    // once while painting is on; while it is off the window keeps showing the old picture until an
+    // InvalidateRect made with painting on again.
+    bool painting = true;
+    bool stale = false;     // something changed while painting was off and is not painted yet
+    int paintedChanges = 0; // changes painted one at a time (a repaint each)
+    int invalidates = 0;
 
     bool IsListView() const;
     bool IsShellView() const;
     // The window style as SetWindowLong sets it: the list view takes note of it and its view.
     void SetStyle(DWORD newStyle);
+    // What the window shows has changed: painted now, or left stale while painting is off.
+    void Changed();
+    // WM_SETREDRAW and InvalidateRect as DefWindowProc and the window manager handle them.
+    void SetPainting(bool on);
+    void Invalidate();
 };
 
 // The shape of the simulated shell.
@@ -48,6 +62,8 @@ enum class ShellShape {
     NoListView,   // "Progman" -> "SHELLDLL_DefView", no list view
     TwoListViews, // Standard, plus a second "SysListView32" under the same view window
     Nothing,      // no shell windows at all
+    WorkerW,      // "Progman" empty; three top-level "WorkerW", the second of which holds
+                  // "SHELLDLL_DefView" -> "SysListView32" (as with a wallpaper slideshow)
 };
 
 struct SimShell {
@@ -56,6 +72,8 @@ struct SimShell {
     Hwnd defView{};
     Hwnd listView{};      // the desktop list view (0 when the shape has none under the view)
     Hwnd otherListView{}; // the second list view of TwoListViews / the top-level one of NoDefView
+    std::vector<Hwnd>
+        workers; // WorkerW: the "WorkerW" windows in the order FindWindowExA lists them
 };
 
 class SimWindows {
