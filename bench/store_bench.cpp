@@ -5,6 +5,7 @@
 // Counters: "per_icon" is the time per icon, "requests/icon" the list-view requests (SendMessageA
 // calls) per icon, "lines_parsed/line" how many times the restore parsed each layout line.
 #include "LayoutFile.h"
+#include "LayoutLines.h"
 #include "frmMain.h"
 #include "modPindrel.h"
 #include "platform/sim/HeadlessControls.h"
@@ -119,9 +120,11 @@ void BM_ParseLayout(benchmark::State& state) {
     }
     std::size_t candidates = 0;
     for (auto _ : state) {
-        for (const auto line : SplitLines(text)) {
-            LayoutFields fields;
-            candidates += ParseLayoutLine(line, fields) ? 1 : 0;
+        TextSource source(text);
+        LayoutLines lines(source);
+        LayoutEntry entry;
+        while (lines.Next(entry)) {
+            candidates += entry.candidate ? 1 : 0;
         }
         benchmark::DoNotOptimize(candidates);
     }

@@ -35,38 +35,4 @@ std::string FormatLayoutLine(std::int32_t x, std::int32_t y, std::string_view na
     return line;
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    if (text.empty()) {
-        return lines;
-    }
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find("\r\n", start);
-        if (at == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
-        lines.push_back(text.substr(start, at - start));
-        start = at + 2;
-    }
-}
-
-bool ParseLayoutLine(std::string_view line, LayoutFields& fields) {
-    const std::size_t first = line.find(',');
-    if (first == std::string_view::npos) {
-        return false;
-    }
-    const std::string_view rest = line.substr(first + 1);
-    const std::size_t second = rest.find(',');
-    // y must be at least one character long.
-    if (second == std::string_view::npos || second == 0) {
-        return false;
-    }
-    fields.x = line.substr(0, first);
-    fields.y = rest.substr(0, second);
-    fields.name = TrimView(rest.substr(second + 1));
-    return true;
-}
-
 } // namespace pindrel

@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace pindrel {
 
@@ -27,20 +26,5 @@ std::string LayoutFilePath(Runtime& runtime, const std::string& userName,
 
 // One line of the file, without its CR LF: x "," y "," name (the name trimmed of spaces).
 std::string FormatLayoutLine(std::int32_t x, std::int32_t y, std::string_view name);
-
-// Splits a file's text into lines at every CR LF, keeping empty pieces; a lone CR or LF stays part
-// of its line. An empty text gives no lines at all. The views point into `text`.
-std::vector<std::string_view> SplitLines(std::string_view text);
-
-struct LayoutFields {
-    std::string_view x;
-    std::string_view y;
-    std::string_view name;
-};
-
-// Parses a line into its x, y and name texts. A line is a candidate only when it holds a first
-// comma and, after it, a second comma with at least one character between them; x may be empty;
-// the name is what follows the second comma, spaces trimmed at both ends.
-bool ParseLayoutLine(std::string_view line, LayoutFields& fields);
 
 } // namespace pindrel

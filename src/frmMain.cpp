@@ -3,12 +3,15 @@
 #include "ContinueOnFailure.h"
 #include "Conversions.h"
 #include "LayoutFile.h"
+#include "LayoutLines.h"
+#include "LayoutSource.h"
 #include "modDesktopViewMode.h"
 #include "modIni.h"
 #include "modNames.h"
 #include "modPindrel.h"
 
 #include <exception>
+#include <memory>
 #include <vector>
 
 namespace pindrel {
@@ -19,9 +22,7 @@ const char* const kViewModeNames[] = {"Icon", "List", "Report", "Small Icon"};
 
 constexpr std::int16_t kKeyEscape = 27;
 
-// Where the desktop list view is looked for, for messages about a missing one.
-const char* const kDesktopWindows =
-    "desktop window Progman (or WorkerW) > SHELLDLL_DefView > SysListView32";
+using modPindrel::kDesktopWindows;
 
 } // namespace
 
@@ -105,12 +106,18 @@ void frmMain::Fail(ExitStatus status, const Failure& failure) {
 
 namespace {
 
+Failure DesktopUnreadable(int number, const std::string& why) {
+    return Failure(number, "The desktop icons could not be read (" + why + ")", kDesktopWindows);
+}
+
 Failure DesktopUnreadable(modPindrel::Reach reach) {
     const int number = reach == modPindrel::Reach::ProcessNotOpened ? errors::kPermissionDenied
                                                                     : errors::kOutOfMemory;
-    return Failure(number,
-                   "The desktop icons could not be read (" + modPindrel::DescribeReach(reach) + ")",
-                   kDesktopWindows);
+    return DesktopUnreadable(number, modPindrel::DescribeReach(reach));
+}
+
+Failure DesktopUnreadable(const Failure& failure) {
+    return DesktopUnreadable(failure.number(), failure.description());
 }
 
 } // namespace
@@ -118,7 +125,12 @@ Failure DesktopUnreadable(modPindrel::Reach reach) {
 void frmMain::cmdSave_Click() {
     controls_.SetEnabled(Button::Save, false);
     modPindrel::Reach positionsReach = modPindrel::Reach::Reached;
-    const std::int32_t captured = modPindrel::CapturePositions(api_, state_, &positionsReach);
+    std::int32_t captured = 0;
+    try {
+        captured = modPindrel::CapturePositions(api_, state_, &positionsReach);
+    } catch (const Failure& failure) {
+        Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(failure));
+    }
 
     const Hwnd listView = modPindrel::FindDesktopListView(api_);
     if (listView == Hwnd{0}) {
@@ -128,11 +140,25 @@ void frmMain::cmdSave_Click() {
                      kDesktopWindows));
     }
     // An item added after the capture has no position: the file stops at the last item the
-    // capture saw.
-    std::int32_t count = modPindrel::GetItemCount(api_, listView);
-    if (count > captured) {
-        count = captured;
-    }
+    // capture saw. Fewer items than the capture saw (an icon deleted, the list view gone) would
+    // pair the names with the wrong positions: the save fails instead. The count is asked again
+    // after the names, which must belong to the items the capture saw too.
+    auto itemsLeft = [&] {
+        try {
+            return modPindrel::GetItemCount(api_, listView);
+        } catch (const Failure& failure) {
+            Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(failure));
+        }
+    };
+    auto checkNothingWentAway = [&] {
+        if (itemsLeft() < captured) {
+            Fail(
+                ExitStatus::DesktopUnreadable,
+                DesktopUnreadable(errors::kDeviceIo, "icons went away while they were being read"));
+        }
+    };
+    checkNothingWentAway();
+    const std::int32_t count = captured;
 
     const std::string user = modNames::GetUserNameString(api_);
     const std::string computer = modNames::GetComputerNameString(api_);
@@ -159,6 +185,7 @@ void frmMain::cmdSave_Click() {
     if (count > 0 && !anyTextReached) {
         Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(textReach));
     }
+    checkNothingWentAway();
 
     // The new layout goes to a temporary file beside the old one, which it replaces only when it
     // is complete: a save that fails half-way leaves the old layout as it was.
@@ -208,13 +235,16 @@ void frmMain::ApplyViewMode() {
 
 void frmMain::cmdLoad_Click() {
     controls_.SetEnabled(Button::Load, false);
-    // The layout is read before anything changes: a file that exists but cannot be read stops the
-    // restore with every icon and the view mode as they were. A missing file is a first run.
-    std::string layoutText;
+    // The layout is opened, and its first block read, before anything changes: a file that exists
+    // but cannot be read stops the restore with every icon and the view mode as they were. A
+    // missing file is a first run. The rest is read as the restore needs it.
+    std::unique_ptr<FileSource> file;
+    std::unique_ptr<LayoutLines> lines;
     try {
         const std::string user = modNames::GetUserNameString(api_);
         const std::string computer = modNames::GetComputerNameString(api_);
-        layoutText = modPindrel::ReadLayoutText(runtime_, LayoutFilePath(runtime_, user, computer));
+        file = std::make_unique<FileSource>(runtime_, LayoutFilePath(runtime_, user, computer));
+        lines = std::make_unique<LayoutLines>(*file);
     } catch (const Failure& failure) {
         Fail(ExitStatus::LayoutUnreadable, failure);
     }
@@ -237,13 +267,19 @@ void frmMain::cmdLoad_Click() {
     state_.deltaX = TextToLong(ReadSettingText("DeltaX", key, 0));
     state_.deltaY = TextToLong(ReadSettingText("DeltaY", key, 20));
 
-    const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api_, state_, layoutText);
+    const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api_, state_, *lines);
     controls_.SetEnabled(Button::Load, true);
     if (!report.listViewFound) {
         // Nothing was restored; say so rather than end as if all went well.
         Fail(ExitStatus::NoDesktop,
              Failure(errors::kObjectRequired, "The desktop icons could not be found",
                      kDesktopWindows));
+    }
+    if (report.countRefused) {
+        Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(*report.countRefused));
+    }
+    if (report.layoutUnreadable) {
+        Fail(ExitStatus::LayoutUnreadable, *report.layoutUnreadable);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "ContinueOnFailure.h"
 #include "Conversions.h"
 #include "LayoutFile.h"
+#include "LayoutSource.h"
 #include "PaintingHold.h"
 #include "Records.h"
 #include "modNames.h"
@@ -288,8 +289,20 @@ std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index, Reac
                             : GetItemTextShared(api, listView, index, pid, outcome);
 }
 
+const char* const kDesktopWindows =
+    "desktop window Progman (or WorkerW) > SHELLDLL_DefView > SysListView32";
+
 std::int32_t GetItemCount(WindowsApi& api, Hwnd listView) {
-    return static_cast<std::int32_t>(api.SendMessageA(listView, win::LVM_GETITEMCOUNT, 0, 0));
+    const LRESULT answer = api.SendMessageA(listView, win::LVM_GETITEMCOUNT, 0, 0);
+    // The count is an int in the low 32 bits of the answer.
+    const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(answer));
+    if (count < 0 || count > kMostItems) {
+        throw Failure(errors::kOutOfMemory,
+                      "The desktop window reports " + std::to_string(count) +
+                          " icons, more than a desktop holds",
+                      kDesktopWindows);
+    }
+    return count;
 }
 
 Reach ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int32_t count,
@@ -365,19 +378,6 @@ std::int32_t CapturePositions(WindowsApi& api, ProgramState& state, Reach* reach
     return count;
 }
 
-std::string ReadLayoutText(Runtime& runtime, const std::string& path) {
-    try {
-        return runtime.ReadWholeFile(path);
-    } catch (const Failure& failure) {
-        if (failure.number() == errors::kFileNotFound ||
-            failure.number() == errors::kPathNotFound) {
-            return {};
-        }
-        throw Failure(failure.number(),
-                      "The layout could not be read (" + failure.description() + ")", path);
-    }
-}
-
 RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state) {
     std::string path;
     ContinueOnFailure([&] {
@@ -385,33 +385,30 @@ RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& sta
         const std::string computer = modNames::GetComputerNameString(api);
         path = LayoutFilePath(runtime, user, computer);
     });
-    return RestoreLayout(api, state, ReadLayoutText(runtime, path));
+    FileSource file(runtime, path);
+    LayoutLines lines(file);
+    return RestoreLayout(api, state, lines);
 }
 
 namespace {
 
 // Puts item k (0 <= k < count) where the layout lines name it, or at the placement cursor.
 void PlaceItems(WindowsApi& api, const ProgramState& state, Hwnd listView, std::int32_t count,
-                const std::vector<std::string_view>& lines, RestoreReport& report) {
+                LayoutLines& lines, RestoreReport& report) {
     std::int32_t cursorX = state.startX;
     std::int32_t cursorY = state.startY;
     // One forward pass over the lines for all items: the search for an item starts where the
-    // previous one stopped, so each line is parsed at most once per restore.
-    std::size_t lineIndex = 0;
+    // previous one stopped, so each line is read and parsed at most once per restore.
+    LayoutEntry match;
     for (std::int32_t k = 0; k < count; ++k) {
         ++report.items;
         std::string name;
         ContinueOnFailure([&] { name = Trim(GetItemText(api, listView, k)); });
 
-        LayoutFields match;
         bool found = false;
-        while (lineIndex < lines.size()) {
-            LayoutFields fields;
-            const bool candidate = ParseLayoutLine(lines[lineIndex], fields);
-            ++lineIndex;
+        while (lines.Next(match)) {
             ++report.linesParsed;
-            if (candidate && fields.name == name) {
-                match = fields;
+            if (match.candidate && !match.nameTooLong && match.name == name) {
                 found = true;
                 break;
             }
@@ -448,27 +445,42 @@ void PlaceItems(WindowsApi& api, const ProgramState& state, Hwnd listView, std::
 } // namespace
 
 RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText) {
+    TextSource text(layoutText);
+    LayoutLines lines(text);
+    return RestoreLayout(api, state, lines);
+}
+
+RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, LayoutLines& lines) {
     RestoreReport report;
     Hwnd listView{};
     ContinueOnFailure([&] { listView = FindDesktopListView(api); });
     report.listViewFound = listView != Hwnd{0};
 
-    // No file gives no lines: every item then takes a cursor position.
-    const std::vector<std::string_view> lines = SplitLines(layoutText);
-
     ContinueOnFailure([&] { CapturePositions(api, state); });
 
     std::int32_t count = 0;
-    ContinueOnFailure([&] { count = GetItemCount(api, listView); });
+    try {
+        count = GetItemCount(api, listView);
+    } catch (const Failure& failure) {
+        report.countRefused = failure;
+    } catch (const std::exception&) {
+        // A step that fails otherwise is dropped, as every step of the restore: no items.
+    }
 
-    {
+    if (!report.countRefused) {
         // The list view paints once, after the last move, instead of after each one. Its
         // painting is on again when the hold ends here, however the moves went.
         PaintingHold hold(api, listView);
         if (count > 0) {
             ContinueOnFailure([&] { hold.Engage(); });
         }
-        PlaceItems(api, state, listView, count, lines, report);
+        try {
+            PlaceItems(api, state, listView, count, lines, report);
+        } catch (const Failure& failure) {
+            report.layoutUnreadable = failure;
+        } catch (const std::exception&) {
+            // Dropped as any failed step; the ones before it stand.
+        }
     }
 
     if (state.autoArrangeFlag) {

@@ -2,12 +2,14 @@
 // across the process boundary, the capture of all item positions, and the restore.
 #pragma once
 
+#include "LayoutLines.h"
 #include "ProgramState.h"
 #include "Records.h"
 #include "platform/Runtime.h"
 #include "platform/WindowsApi.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,7 +60,14 @@ std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index, Reac
 std::string TrimAtNul(const std::string& text);
 std::u16string TrimAtNul(const std::u16string& text);
 
-// The item count; 0 for window 0.
+// Where the desktop list view is looked for, for messages about it.
+extern const char* const kDesktopWindows;
+// The most items a desktop holds. A list view that reports more, or a negative count, is not
+// answering as a desktop does: the count is refused rather than memory and time spent on it.
+constexpr std::int32_t kMostItems = 1000000;
+
+// The item count; 0 for window 0. Throws Failure naming the desktop window when the count is
+// negative or above kMostItems.
 std::int32_t GetItemCount(WindowsApi& api, Hwnd listView);
 // Fills table[0..count-1] with the items' positions through one 8-byte buffer. An entry whose
 // position the list view does not report receives what the buffer held (the previous item's
@@ -87,20 +96,23 @@ struct RestoreReport {
     std::int32_t fromFile = 0;    // moved to their saved positions
     std::int32_t fromCursor = 0;  // placed at the placement cursor
     std::int32_t linesParsed = 0; // layout lines parsed (each at most once)
+    // The list view's item count was refused: nothing was moved.
+    std::optional<Failure> countRefused;
+    // The layout could not be read to its end: the items placed before stay placed, the others
+    // stay where they are.
+    std::optional<Failure> layoutUnreadable;
 };
 
-// The layout file's text; "" when the file (or its folder) does not exist, as on a first run.
-// Throws Failure naming the file when it exists but cannot be read (locked, refused, a read
-// error): such a file must not be taken for a missing one.
-std::string ReadLayoutText(Runtime& runtime, const std::string& path);
-
-// Puts the items back where the layout text says, and lays out the others from (startX, startY)
+// Puts the items back where the layout's lines say, and lays out the others from (startX, startY)
 // in steps of (deltaX, deltaY). No failure leaves it: a step that fails is abandoned and the next
-// one runs. The list view's painting is off while its items move (WM_SETREDRAW) and on again
-// after the last move, however the moves ended, and the list view is then repainted once.
+// one runs, and the failures that stop the restore are in the report. The lines are read as the
+// search needs them. The list view's painting is off while its items move (WM_SETREDRAW) and on
+// again after the last move, however the moves ended, and the list view is then repainted once;
+// auto-arrange is switched on again when it was on, on every path.
+RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, LayoutLines& lines);
 RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText);
 // The same with the layout file for this user, computer and screen size. A file that exists but
-// cannot be read throws, before anything has been moved.
+// cannot be opened throws, before anything has been moved.
 RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state);
 
 } // namespace pindrel::modPindrel

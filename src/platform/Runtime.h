@@ -7,6 +7,7 @@
 
 #include "platform/Types.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -34,14 +35,16 @@ class Runtime {
     virtual std::string Command() = 0;
 
     // Sequential text files. OpenForOutput creates the file, or empties an existing one, and
-    // returns a file number; WriteLine writes the text followed by CR LF; CloseFile flushes and
-    // closes, and fails when the data could not be written.
+    // returns a file number; WriteLine writes the text followed by CR LF. OpenForInput opens an
+    // existing file for reading (it fails when the file does not exist or cannot be opened);
+    // ReadBlock copies its next bytes, at most `size`, and returns how many: 0 at the end.
+    // CloseFile closes either kind; for an output file it flushes first, and fails when the data
+    // could not be written.
     virtual int OpenForOutput(const std::string& path) = 0;
     virtual void WriteLine(int fileNumber, const std::string& text) = 0;
+    virtual int OpenForInput(const std::string& path) = 0;
+    virtual std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) = 0;
     virtual void CloseFile(int fileNumber) = 0;
-
-    // Reads a whole file as 8-bit text. Fails when it does not exist or cannot be read.
-    virtual std::string ReadWholeFile(const std::string& path) = 0;
 
     // Replaces `target` by `source` in one step (the old target stays whole until the new one
     // takes its place), and flushes the change to disk. Fails when the target is locked or

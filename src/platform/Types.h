@@ -86,6 +86,7 @@ constexpr int kOverflow = 6;
 constexpr int kOutOfMemory = 7;
 constexpr int kTypeMismatch = 13;
 constexpr int kBadFileName = 52;
+constexpr int kBadFileMode = 54;
 constexpr int kFileNotFound = 53;
 constexpr int kDeviceIo = 57;
 constexpr int kDiskFull = 61;

@@ -26,6 +26,17 @@ class NativeRuntimeTest : public ::testing::Test {
         runtime.WriteLine(file, text);
         runtime.CloseFile(file);
     }
+    // A whole file through the input functions, in blocks of 1000 bytes.
+    std::string Read(const std::string& path) {
+        const int file = runtime.OpenForInput(path);
+        std::string text;
+        char block[1000];
+        while (const std::size_t n = runtime.ReadBlock(file, block, sizeof block)) {
+            text.append(block, n);
+        }
+        runtime.CloseFile(file);
+        return text;
+    }
     // Another program holding the file open, sharing only what `share` allows.
     HANDLE Hold(const std::string& name, DWORD share) {
         return ::CreateFileA(Path(name).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
@@ -45,15 +56,14 @@ class NativeRuntimeTest : public ::testing::Test {
     const std::filesystem::path folder_ = std::filesystem::temp_directory_path() / "pindrel-native";
 };
 
-TEST_F(NativeRuntimeTest, WritesLinesWithCrLfAndReadsThemBackWhole) {
+TEST_F(NativeRuntimeTest, WritesLinesWithCrLfAndReadsThemBackInBlocks) {
     Put("layout.txt", "old content that must go away entirely");
     int file = runtime.OpenForOutput(Path("layout.txt"));
     for (const char* line : {"10,20,My Computer", "", "-5,7,caf\xE9"}) {
         runtime.WriteLine(file, line);
     }
     runtime.CloseFile(file);
-    EXPECT_EQ(runtime.ReadWholeFile(Path("layout.txt")),
-              "10,20,My Computer\r\n\r\n-5,7,caf\xE9\r\n");
+    EXPECT_EQ(Read(Path("layout.txt")), "10,20,My Computer\r\n\r\n-5,7,caf\xE9\r\n");
     // More than one block of output, and an empty file.
     std::string expected;
     file = runtime.OpenForOutput(Path("big.txt"));
@@ -62,21 +72,24 @@ TEST_F(NativeRuntimeTest, WritesLinesWithCrLfAndReadsThemBackWhole) {
         expected += std::to_string(i) + ",Icon\r\n";
     }
     runtime.CloseFile(file);
-    EXPECT_EQ(runtime.ReadWholeFile(Path("big.txt")), expected);
+    EXPECT_EQ(Read(Path("big.txt")), expected);
     runtime.CloseFile(runtime.OpenForOutput(Path("empty.txt")));
-    EXPECT_EQ(runtime.ReadWholeFile(Path("empty.txt")), "");
+    EXPECT_EQ(Read(Path("empty.txt")), "");
 
-    // A closed or unknown file number is refused.
+    // A closed or unknown file number is refused, and so is a line for a file opened for input.
     const std::string closed = "52 file number " + std::to_string(file);
     EXPECT_EQ(FailureOf([&] { runtime.WriteLine(file, "x"); }), closed);
     EXPECT_EQ(FailureOf([&] { runtime.CloseFile(file); }), closed);
+    file = runtime.OpenForInput(Path("empty.txt"));
+    EXPECT_EQ(FailureOf([&] { runtime.WriteLine(file, "x"); }), "54 " + Path("empty.txt"));
+    runtime.CloseFile(file);
 }
 
 TEST_F(NativeRuntimeTest, FailuresCarryTheRunTimeNumberAndNameTheFile) {
     const std::string missing = Path("missing.txt"), inMissingFolder = Path("none\\layout.txt");
-    EXPECT_EQ(FailureOf([&] { runtime.ReadWholeFile(missing); }), "53 " + missing);
+    EXPECT_EQ(FailureOf([&] { Read(missing); }), "53 " + missing);
     EXPECT_EQ(FailureOf([&] { runtime.OpenForOutput(inMissingFolder); }), "76 " + inMissingFolder);
-    EXPECT_EQ(FailureOf([&] { runtime.ReadWholeFile(inMissingFolder); }), "76 " + inMissingFolder);
+    EXPECT_EQ(FailureOf([&] { Read(inMissingFolder); }), "76 " + inMissingFolder);
 
     // A file another program holds open without sharing can be neither written nor read; a
     // target held open stays as it was when a new file would replace it.
@@ -85,22 +98,21 @@ TEST_F(NativeRuntimeTest, FailuresCarryTheRunTimeNumberAndNameTheFile) {
     HANDLE holder = Hold("layout.txt", 0);
     EXPECT_EQ(FailureOf([&] { runtime.OpenForOutput(Path("layout.txt")); }),
               "70 " + Path("layout.txt"));
-    EXPECT_EQ(FailureOf([&] { runtime.ReadWholeFile(Path("layout.txt")); }),
-              "70 " + Path("layout.txt"));
+    EXPECT_EQ(FailureOf([&] { Read(Path("layout.txt")); }), "70 " + Path("layout.txt"));
     ::CloseHandle(holder);
     holder = Hold("layout.txt", FILE_SHARE_READ);
     EXPECT_EQ(FailureOf([&] { runtime.ReplaceFile(Path("layout.txt.tmp"), Path("layout.txt")); }),
               "70 " + Path("layout.txt"));
     ::CloseHandle(holder);
-    EXPECT_EQ(runtime.ReadWholeFile(Path("layout.txt")), "old\r\n");
+    EXPECT_EQ(Read(Path("layout.txt")), "old\r\n");
 
     // Once free the new file takes the target's place; a target that is missing is created.
     runtime.ReplaceFile(Path("layout.txt.tmp"), Path("layout.txt"));
-    EXPECT_EQ(runtime.ReadWholeFile(Path("layout.txt")), "new\r\n");
+    EXPECT_EQ(Read(Path("layout.txt")), "new\r\n");
     EXPECT_FALSE(std::filesystem::exists(Path("layout.txt.tmp")));
     Put("fresh.tmp", "fresh");
     runtime.ReplaceFile(Path("fresh.tmp"), Path("fresh.txt"));
-    EXPECT_EQ(runtime.ReadWholeFile(Path("fresh.txt")), "fresh\r\n");
+    EXPECT_EQ(Read(Path("fresh.txt")), "fresh\r\n");
     runtime.DeleteFileQuietly(Path("fresh.txt"));
     EXPECT_FALSE(std::filesystem::exists(Path("fresh.txt")));
 }

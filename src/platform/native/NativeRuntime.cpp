@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -142,16 +143,43 @@ int NativeRuntime::OpenForOutput(const std::string& path) {
     if (handle == INVALID_HANDLE_VALUE) {
         throw FileFailure(::GetLastError(), path);
     }
+    return AddFile(OpenFile{handle, path, {}, false});
+}
+
+int NativeRuntime::AddFile(OpenFile file) {
     // The lowest free number, as the run-time's FreeFile gives it.
     int number = 1;
     while (files_.count(number) != 0) {
         ++number;
     }
-    files_[number] = OutputFile{handle, path, {}};
+    files_[number] = std::move(file);
     return number;
 }
 
-NativeRuntime::OutputFile& NativeRuntime::File(int fileNumber) {
+int NativeRuntime::OpenForInput(const std::string& path) {
+    // Others may go on reading or writing it; the layout is read as it is now.
+    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        throw FileFailure(::GetLastError(), path);
+    }
+    return AddFile(OpenFile{handle, path, {}, true});
+}
+
+std::size_t NativeRuntime::ReadBlock(int fileNumber, char* buffer, std::size_t size) {
+    OpenFile& file = File(fileNumber);
+    const ::DWORD wanted = static_cast<::DWORD>(std::min<std::size_t>(size, kWriteBlock * 16));
+    ::DWORD read = 0;
+    if (!file.input) {
+        throw Failure(errors::kBadFileMode, "Bad file mode", file.path);
+    }
+    if (!::ReadFile(AsHandle(file.handle), buffer, wanted, &read, nullptr)) {
+        throw FileFailure(::GetLastError(), file.path);
+    }
+    return read;
+}
+
+NativeRuntime::OpenFile& NativeRuntime::File(int fileNumber) {
     const auto found = files_.find(fileNumber);
     if (found == files_.end()) {
         throw Failure(errors::kBadFileName, "Bad file name or number",
@@ -160,7 +188,7 @@ NativeRuntime::OutputFile& NativeRuntime::File(int fileNumber) {
     return found->second;
 }
 
-unsigned long NativeRuntime::Flush(OutputFile& file) {
+unsigned long NativeRuntime::Flush(OpenFile& file) {
     std::size_t done = 0;
     while (done < file.pending.size()) {
         const ::DWORD chunk = static_cast<::DWORD>(file.pending.size() - done);
@@ -180,7 +208,10 @@ unsigned long NativeRuntime::Flush(OutputFile& file) {
 }
 
 void NativeRuntime::WriteLine(int fileNumber, const std::string& text) {
-    OutputFile& file = File(fileNumber);
+    OpenFile& file = File(fileNumber);
+    if (file.input) {
+        throw Failure(errors::kBadFileMode, "Bad file mode", file.path);
+    }
     file.pending += text;
     file.pending += "\r\n";
     if (file.pending.size() >= kWriteBlock) {
@@ -192,10 +223,11 @@ void NativeRuntime::WriteLine(int fileNumber, const std::string& text) {
 }
 
 void NativeRuntime::CloseFile(int fileNumber) {
-    OutputFile& file = File(fileNumber);
-    // The handle is closed and the number freed whatever fails; the first failure is reported.
-    ::DWORD error = Flush(file);
-    if (error == ERROR_SUCCESS && !::FlushFileBuffers(AsHandle(file.handle))) {
+    OpenFile& file = File(fileNumber);
+    // The handle is closed and the number freed whatever fails; the first failure is reported. A
+    // file that was only read has nothing to flush.
+    ::DWORD error = file.input ? ERROR_SUCCESS : Flush(file);
+    if (error == ERROR_SUCCESS && !file.input && !::FlushFileBuffers(AsHandle(file.handle))) {
         error = ::GetLastError();
     }
     if (!::CloseHandle(AsHandle(file.handle)) && error == ERROR_SUCCESS) {
@@ -206,30 +238,6 @@ void NativeRuntime::CloseFile(int fileNumber) {
     if (error != ERROR_SUCCESS) {
         throw FileFailure(error, path);
     }
-}
-
-std::string NativeRuntime::ReadWholeFile(const std::string& path) {
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        throw FileFailure(::GetLastError(), path);
-    }
-    std::string text;
-    std::vector<char> block(kWriteBlock);
-    for (;;) {
-        ::DWORD read = 0;
-        if (!::ReadFile(handle, block.data(), static_cast<::DWORD>(block.size()), &read, nullptr)) {
-            const ::DWORD error = ::GetLastError();
-            ::CloseHandle(handle);
-            throw FileFailure(error, path);
-        }
-        if (read == 0) {
-            break;
-        }
-        text.append(block.data(), read);
-    }
-    ::CloseHandle(handle);
-    return text;
 }
 
 void NativeRuntime::ReplaceFile(const std::string& source, const std::string& target) {

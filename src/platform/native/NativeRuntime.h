@@ -30,23 +30,26 @@ class NativeRuntime final : public Runtime {
 
     int OpenForOutput(const std::string& path) override;
     void WriteLine(int fileNumber, const std::string& text) override;
+    int OpenForInput(const std::string& path) override;
+    std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) override;
     void CloseFile(int fileNumber) override;
-    std::string ReadWholeFile(const std::string& path) override;
     void ReplaceFile(const std::string& source, const std::string& target) override;
     void DeleteFileQuietly(const std::string& path) noexcept override;
 
   private:
-    // An open output file: its handle (a HANDLE) and the lines not yet handed to WriteFile.
-    struct OutputFile {
+    // An open file: its handle (a HANDLE), and for output the lines not yet handed to WriteFile.
+    struct OpenFile {
         void* handle = nullptr;
         std::string path;
         std::string pending;
+        bool input = false;
     };
-    OutputFile& File(int fileNumber);
+    int AddFile(OpenFile file);
+    OpenFile& File(int fileNumber);
     // Hands the pending lines to WriteFile; returns the Windows error code (0 for success).
-    unsigned long Flush(OutputFile& file);
+    unsigned long Flush(OpenFile& file);
 
-    std::map<int, OutputFile> files_;
+    std::map<int, OpenFile> files_;
 };
 
 } // namespace pindrel

@@ -97,13 +97,26 @@ bool SimFiles::TakeSpace(long long bytes) {
 
 // ---- the Runtime's files ----------------------------------------------------------------------
 
+int SimFiles::AddFile() {
+    int number = 1;
+    while (files_.count(number))
+        ++number;
+    files_[number];
+    return number;
+}
+
+SimFiles::OpenFile& SimFiles::Find(int fileNumber) {
+    auto it = files_.find(fileNumber);
+    if (it == files_.end())
+        throw FileFailure(errors::kBadFileName, "#" + std::to_string(fileNumber));
+    return it->second;
+}
+
 int SimFiles::OpenForOutput(const std::string& path) {
     const fs::path host = Host(path);
     if (const int refusal = WriteRefusal(host))
         throw FileFailure(refusal, path);
-    int number = 1;
-    while (files_.count(number))
-        ++number;
+    const int number = AddFile();
     OpenFile& file = files_[number];
     file.host = host;
     file.path = path;
@@ -119,6 +132,8 @@ void SimFiles::WriteLine(int fileNumber, const std::string& text) {
     auto it = files_.find(fileNumber);
     if (it == files_.end())
         throw FileFailure(errors::kBadFileName, "#" + std::to_string(fileNumber));
+    if (it->second.input)
+        throw FileFailure(errors::kBadFileMode, it->second.path);
     const std::string bytes = text + "\r\n";
     const auto size = static_cast<long long>(bytes.size());
     if (!TakeSpace(size)) {
@@ -134,18 +149,20 @@ void SimFiles::WriteLine(int fileNumber, const std::string& text) {
 }
 
 void SimFiles::CloseFile(int fileNumber) {
-    auto it = files_.find(fileNumber);
-    if (it == files_.end())
-        throw FileFailure(errors::kBadFileName, "#" + std::to_string(fileNumber));
-    it->second.out.close();
-    const bool ok = !it->second.out.fail();
-    const std::string path = it->second.path;
-    files_.erase(it);
+    OpenFile& file = Find(fileNumber);
+    if (file.input) {
+        files_.erase(fileNumber);
+        return;
+    }
+    file.out.close();
+    const bool ok = !file.out.fail();
+    const std::string path = file.path;
+    files_.erase(fileNumber);
     if (!ok)
         throw FileFailure(errors::kDeviceIo, path);
 }
 
-std::string SimFiles::ReadWholeFile(const std::string& path) const {
+int SimFiles::OpenForInput(const std::string& path) {
     const fs::path host = Host(path);
     std::error_code ec;
     if (IsLocked(host))
@@ -154,12 +171,34 @@ std::string SimFiles::ReadWholeFile(const std::string& path) const {
         throw FileFailure(errors::kPathNotFound, path);
     if (fs::is_directory(host, ec))
         throw FileFailure(errors::kPathFileAccess, path);
-    std::optional<std::string> bytes = ReadHostFile(host);
-    if (!bytes)
+    if (!fs::is_regular_file(host, ec))
         throw FileFailure(errors::kFileNotFound, path);
-    if (readErrors_.count(HostKey(host)) != 0)
-        throw FileFailure(errors::kDeviceIo, path);
-    return *bytes;
+    const int number = AddFile();
+    OpenFile& file = files_[number];
+    file.host = host;
+    file.path = path;
+    file.input = true;
+    file.in.open(host, std::ios::binary);
+    if (!file.in) {
+        files_.erase(number);
+        throw FileFailure(errors::kPathFileAccess, path);
+    }
+    return number;
+}
+
+std::size_t SimFiles::ReadBlock(int fileNumber, char* buffer, std::size_t size) {
+    OpenFile& file = Find(fileNumber);
+    if (!file.input)
+        throw FileFailure(errors::kBadFileMode, file.path);
+    // A damaged disk: the file opens, its reading fails.
+    if (readErrors_.count(HostKey(file.host)) != 0)
+        throw FileFailure(errors::kDeviceIo, file.path);
+    file.in.read(buffer, static_cast<std::streamsize>(size));
+    const auto read = file.in.gcount();
+    if (file.in.bad())
+        throw FileFailure(errors::kDeviceIo, file.path);
+    file.in.clear();
+    return static_cast<std::size_t>(read);
 }
 
 // A rename over the target: both files stay as they were when it cannot be done. A read-only

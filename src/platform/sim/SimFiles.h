@@ -3,6 +3,7 @@
 // sequential files and the tests' set-up.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -39,8 +40,9 @@ class SimFiles {
     // ---- the Runtime's files (failures throw the run-time's Failure naming the file)
     int OpenForOutput(const std::string& path);
     void WriteLine(int fileNumber, const std::string& text);
+    int OpenForInput(const std::string& path);
+    std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size);
     void CloseFile(int fileNumber);
-    std::string ReadWholeFile(const std::string& path) const;
     void ReplaceFile(const std::string& source, const std::string& target);
     void DeleteFileQuietly(const std::string& path) noexcept;
 
@@ -56,7 +58,11 @@ class SimFiles {
         std::filesystem::path host;
         std::string path;
         std::ofstream out;
+        std::ifstream in;
+        bool input = false;
     };
+    int AddFile();
+    OpenFile& Find(int fileNumber);
     bool IsReadOnly(const std::filesystem::path& host) const;
 
     std::filesystem::path root_;

@@ -75,6 +75,8 @@ Failure FileFailure(int number, const std::string& path) {
     switch (number) {
     case errors::kBadFileName:
         return Failure(number, "Bad file name or number", path);
+    case errors::kBadFileMode:
+        return Failure(number, "Bad file mode", path);
     case errors::kFileNotFound:
         return Failure(number, "File not found", path);
     case errors::kDeviceIo:

@@ -474,8 +474,11 @@ void SimSession::WriteLine(int fileNumber, const std::string& text) {
 void SimSession::CloseFile(int fileNumber) {
     impl_->files.CloseFile(fileNumber);
 }
-std::string SimSession::ReadWholeFile(const std::string& path) {
-    return impl_->files.ReadWholeFile(path);
+int SimSession::OpenForInput(const std::string& path) {
+    return impl_->files.OpenForInput(path);
+}
+std::size_t SimSession::ReadBlock(int fileNumber, char* buffer, std::size_t size) {
+    return impl_->files.ReadBlock(fileNumber, buffer, size);
 }
 void SimSession::ReplaceFile(const std::string& source, const std::string& target) {
     impl_->files.ReplaceFile(source, target);

@@ -228,8 +228,9 @@ class SimSession : public WindowsApi, public Runtime {
     std::string Command() override;
     int OpenForOutput(const std::string& path) override;
     void WriteLine(int fileNumber, const std::string& text) override;
+    int OpenForInput(const std::string& path) override;
+    std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) override;
     void CloseFile(int fileNumber) override;
-    std::string ReadWholeFile(const std::string& path) override;
     void ReplaceFile(const std::string& source, const std::string& target) override;
     void DeleteFileQuietly(const std::string& path) noexcept override;
 
