@@ -137,13 +137,15 @@ TEST_F(Store, PlacementSettingsComeFromTheProfileSectionThenDefaultThenTheScreen
     // DeltaX under USER1@DESK1 and under Default (nullptr: missing), the step the restore takes
     // between the two items (neither is in a layout file) and what the window's field shows.
     const std::string long128 = std::string(126, '0') + "45";
+    const std::string long100k = std::string(99998, '0') + "45";
     // clang-format off
     const std::tuple<const char*, const char*, std::int32_t, const char*> rows[] = {
         {"150", "75", 150, "150"}, {"", "75", 75, "75"}, {nullptr, "75", 75, "75"},
         {nullptr, "abc", 0, "0"}, {"abc", "75", 75, "0"}, {"-80", nullptr, -80, "-80"},
         {"12.5", nullptr, 12, "12"}, {"13.5", nullptr, 14, "14"}, {"-2.5", nullptr, -2, "-2"},
         {"99999999999", "5", 5, "0"},
-        {nullptr, long128.c_str(), 4, "4"}}; // read through 128 characters: 126 zeros and "4"
+        // Values longer than the first buffer are read whole.
+        {nullptr, long128.c_str(), 45, "45"}, {long100k.c_str(), "5", 45, "45"}};
     // clang-format on
     for (const auto& [own, fallback, restore, field] : rows) {
         SCOPED_TRACE(std::string(own ? own : "-") + " / " + (fallback ? fallback : "-"));

@@ -67,9 +67,9 @@ bool SimFiles::IsReadOnly(const fs::path& host) const {
     return readOnly_.count(HostKey(host)) != 0;
 }
 
-void SimFiles::SetReadError(const std::string& windowsPath, bool fails) {
+void SimFiles::SetReadError(const std::string& windowsPath, bool fails, long long afterBytes) {
     const std::string key = HostKey(Host(windowsPath));
-    fails ? (void)readErrors_.insert(key) : (void)readErrors_.erase(key);
+    fails ? (void)(readErrors_[key] = afterBytes) : (void)readErrors_.erase(key);
 }
 
 bool SimFiles::IsLocked(const fs::path& host) const {
@@ -190,9 +190,14 @@ std::size_t SimFiles::ReadBlock(int fileNumber, char* buffer, std::size_t size) 
     OpenFile& file = Find(fileNumber);
     if (!file.input)
         throw FileFailure(errors::kBadFileMode, file.path);
-    // A damaged disk: the file opens, its reading fails.
-    if (readErrors_.count(HostKey(file.host)) != 0)
-        throw FileFailure(errors::kDeviceIo, file.path);
+    // A damaged disk: the file opens, its reading fails from some point on.
+    const auto damaged = readErrors_.find(HostKey(file.host));
+    if (damaged != readErrors_.end()) {
+        const long long readable = damaged->second - static_cast<long long>(file.in.tellg());
+        if (readable <= 0)
+            throw FileFailure(errors::kDeviceIo, file.path);
+        size = std::min(size, static_cast<std::size_t>(readable));
+    }
     file.in.read(buffer, static_cast<std::streamsize>(size));
     const auto read = file.in.gcount();
     if (file.in.bad())

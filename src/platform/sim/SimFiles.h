@@ -30,8 +30,8 @@ class SimFiles {
     // A file held open without sharing by another program: it cannot be opened, read, replaced or
     // deleted.
     void SetLocked(const std::string& windowsPath, bool locked);
-    // A file that opens but whose reading fails.
-    void SetReadError(const std::string& windowsPath, bool fails);
+    // A file that opens but whose reading fails, from its start or once `afterBytes` are read.
+    void SetReadError(const std::string& windowsPath, bool fails, long long afterBytes = 0);
     // The disk fills after `bytes` more bytes of output; negative: never.
     void SetDiskSpace(long long bytes) { diskSpace_ = bytes < 0 ? -1 : bytes; }
     std::vector<std::string> List(const std::string& windowsFolder) const; // files only, sorted
@@ -69,7 +69,7 @@ class SimFiles {
     std::map<int, OpenFile> files_;
     std::set<std::string> readOnly_; // HostKey() of read-only files and folders
     std::set<std::string> locked_;
-    std::set<std::string> readErrors_;
+    std::map<std::string, long long> readErrors_; // where reading starts to fail
     long long diskSpace_ = -1;
 };
 

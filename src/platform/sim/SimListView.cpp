@@ -111,7 +111,7 @@ LRESULT SimListView::ListViewMessage(SimWindow& lv, UINT message, WPARAM wParam,
             : static_cast<std::uint64_t>(lParam);
     switch (message) {
     case LVM_GETITEMCOUNT:
-        return static_cast<LRESULT>(lv.items.size());
+        return lv.reportedCount ? *lv.reportedCount : static_cast<LRESULT>(lv.items.size());
     case LVM_GETVIEW:
         return static_cast<LRESULT>(lv.view);
     case LVM_GETITEMW:
@@ -165,11 +165,13 @@ LRESULT SimListView::GetItemW(SimWindow& lv, std::uint64_t address) {
                                         : std::u16string();
         const std::size_t n =
             std::min<std::size_t>(text.size(), static_cast<std::size_t>(buffer.max - 1));
-        std::uint8_t* out = Memory(lv, buffer.address, 2 * (n + 1), true);
+        // Without a NUL: every one of the buffer's characters, the text's and then 'x's.
+        const std::size_t units = lv.textsWithoutNul ? static_cast<std::size_t>(buffer.max) : n + 1;
+        std::uint8_t* out = Memory(lv, buffer.address, 2 * units, true);
         if (!out)
             return 0;
-        for (std::size_t i = 0; i <= n; ++i) {
-            const char16_t unit = i < n ? text[i] : u'\0';
+        for (std::size_t i = 0; i < units; ++i) {
+            const char16_t unit = i < n ? text[i] : lv.textsWithoutNul ? u'x' : u'\0';
             out[2 * i] = static_cast<std::uint8_t>(unit & 0xFF);
             out[2 * i + 1] = static_cast<std::uint8_t>(unit >> 8);
         }
@@ -193,12 +195,13 @@ LRESULT SimListView::GetItemTextA(SimWindow& lv, std::int32_t index, std::uint64
                                  : std::string();
     const std::size_t n =
         std::min<std::size_t>(text.size(), static_cast<std::size_t>(buffer.max - 1));
-    std::uint8_t* out = Memory(lv, buffer.address, n + 1, true);
+    const std::size_t bytes = lv.textsWithoutNul ? static_cast<std::size_t>(buffer.max) : n + 1;
+    std::uint8_t* out = Memory(lv, buffer.address, bytes, true);
     if (!out)
         return 0;
     std::memcpy(out, text.data(), n);
-    out[n] = 0;
-    return static_cast<LRESULT>(n);
+    std::memset(out + n, lv.textsWithoutNul ? 'x' : 0, bytes - n);
+    return static_cast<LRESULT>(lv.textsWithoutNul ? bytes : n);
 }
 
 // The platform copies the STYLESTRUCT across processes, so lParam is the sender's own pointer.

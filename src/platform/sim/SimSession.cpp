@@ -236,6 +236,12 @@ void SimSession::DestroyWindowAfterRequests(Hwnd window, int requests) {
     else
         impl_->windows.Need(window, false).destroyAfter = requests;
 }
+void SimSession::SetReportedItemCount(Hwnd listView, std::optional<LRESULT> count) {
+    impl_->windows.Need(listView, true).reportedCount = count;
+}
+void SimSession::SetTextsWithoutNul(Hwnd listView, bool withoutNul) {
+    impl_->windows.Need(listView, true).textsWithoutNul = withoutNul;
+}
 void SimSession::OnSendMessage(std::function<void(const SimCall&)> hook) {
     impl_->hook = std::move(hook);
 }
@@ -263,8 +269,8 @@ void SimSession::SetReadOnly(const std::string& windowsPath, bool readOnly) {
 void SimSession::SetLocked(const std::string& windowsPath, bool locked) {
     impl_->files.SetLocked(windowsPath, locked);
 }
-void SimSession::SetReadError(const std::string& windowsPath, bool fails) {
-    impl_->files.SetReadError(windowsPath, fails);
+void SimSession::SetReadError(const std::string& windowsPath, bool fails, long long afterBytes) {
+    impl_->files.SetReadError(windowsPath, fails, afterBytes);
 }
 void SimSession::SetDiskSpace(long long bytes) {
     impl_->files.SetDiskSpace(bytes);

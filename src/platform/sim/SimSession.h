@@ -42,6 +42,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -153,6 +154,10 @@ class SimSession : public WindowsApi, public Runtime {
     // After `requests` more SendMessageA calls to `window`, the window is destroyed (a list view
     // that disappears mid-operation).
     void DestroyWindowAfterRequests(Hwnd window, int requests);
+    // A list view that answers as no desktop does: LVM_GETITEMCOUNT gives `count` whatever its
+    // items (std::nullopt: their number again), and its texts fill the whole buffer with no NUL.
+    void SetReportedItemCount(Hwnd listView, std::optional<LRESULT> count);
+    void SetTextsWithoutNul(Hwnd listView, bool withoutNul);
     // Called before each SendMessageA is handled, with the call; a test can change the session
     // here (add an item between two requests, move one, ...).
     void OnSendMessage(std::function<void(const SimCall&)> hook);
@@ -169,8 +174,9 @@ class SimSession : public WindowsApi, public Runtime {
     // A file held open without sharing by another program: it cannot be opened, read, replaced or
     // deleted.
     void SetLocked(const std::string& windowsPath, bool locked);
-    // A file that opens but whose reading fails, as on a damaged disk: "Device I/O error".
-    void SetReadError(const std::string& windowsPath, bool fails);
+    // A file that opens but whose reading fails, as on a damaged disk: "Device I/O error", from
+    // its start or once `afterBytes` have been read.
+    void SetReadError(const std::string& windowsPath, bool fails, long long afterBytes = 0);
     // The disk fills after `bytes` more bytes of file output: the write (or the close that flushes
     // it) fails with "Disk full". A negative value means never.
     void SetDiskSpace(long long bytes);

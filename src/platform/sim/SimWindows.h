@@ -7,6 +7,7 @@
 #include "platform/Types.h"
 
 #include <deque>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,10 @@ struct SimWindow {
     DWORD view = 0;
     int viewChanges = 0;
     std::vector<SimItem> items;
+    // A list view that does not answer as a desktop does: its item count is this instead of the
+    // number of its items, and its texts fill the whole buffer, with no NUL.
+    std::optional<LRESULT> reportedCount;
+    bool textsWithoutNul = false;
     // Painting: WM_SETREDRAW turns it off and on. A change to what the window shows is painted at
     // once while painting is on; while it is off the window keeps showing the old picture until an
     // InvalidateRect made with painting on again.
