@@ -108,7 +108,14 @@ TEST_F(Store, AFailedSaveKeepsTheOldLayoutWholeAndNamesTheFile) {
         {"disk full in the second line", [&](bool on) { session->SetDiskSpace(on ? 12 : -1); }},
         {"locked", [&](bool on) { session->SetLocked(kLayout, on); }},
         {"read-only file", [&](bool on) { session->SetReadOnly(kLayout, on); }},
-        {"read-only folder", [&](bool on) { session->SetReadOnly("C:\\Tools", on); }}};
+        {"read-only folder", [&](bool on) { session->SetReadOnly("C:\\Tools", on); }},
+        // The folder taken away (a drive gone, say) and brought back with the old file in it.
+        {"folder gone", [&](bool on) {
+             const auto folder = session->HostPath("C:\\Tools");
+             const auto away = session->HostPath("C:\\Away");
+             if (std::filesystem::exists(on ? folder : away))
+                 on ? std::filesystem::rename(folder, away) : std::filesystem::rename(away, folder);
+         }}};
     for (const auto& [what, fail] : failures) {
         SCOPED_TRACE(what);
         // From the window the failure is shown and the button works again; a silent save shows
