@@ -9,7 +9,7 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 source scripts/can-run-32bit.sh
 
 packages=(
-    cmake make g++ python3
+    cmake make g++ python3 clang libclang-rt-14-dev
     libgtest-dev googletest libbenchmark-dev
     g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     g++-mingw-w64-i686 binutils-mingw-w64-i686

@@ -8,7 +8,9 @@
 #      scripts/check-release.py;
 #   4. linux: the unit tests (the core as the 64-bit and as the 32-bit program) and the end-to-end
 #      tests of the 64-bit pindrel.exe under Wine;
-#   5. linux-asan: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer.
+#   5. linux-asan: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer;
+#   6. fuzz: every libFuzzer target for PINDREL_FUZZ_SECONDS (30) seconds over its seed corpus
+#      (scripts/fuzz.sh).
 # A Wine that cannot start fails the run. PINDREL_WITHOUT_WINE=1 leaves every Wine test out, on
 # request, and the summary says so.
 set -euo pipefail
@@ -83,6 +85,11 @@ for preset in linux linux-asan; do
     echo "=== $preset ==="
     if build_preset "$preset"; then test_preset "$preset"; fi
 done
+
+echo "=== fuzz ==="
+if ! scripts/fuzz.sh; then
+    failed+=("fuzz")
+fi
 
 for note in "${notes[@]}"; do echo "NOTE: $note"; done
 if [ ${#failed[@]} -gt 0 ]; then

@@ -176,7 +176,7 @@ class LineFields {
 
 } // namespace
 
-LayoutLines::LayoutLines(LayoutSource& source) : source_(source), block_(kBlockBytes) {
+LayoutLines::LayoutLines(LayoutSource& source) : source_(source), block_(new char[kBlockBytes]) {
     linesLeft_ = Fill();
 }
 
@@ -185,7 +185,7 @@ bool LayoutLines::Fill() {
         return false;
     }
     position_ = 0;
-    end_ = source_.Read(block_.data(), block_.size());
+    end_ = source_.Read(block_.get(), kBlockBytes);
     sourceEnded_ = end_ == 0;
     return !sourceEnded_;
 }

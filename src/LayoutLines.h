@@ -10,8 +10,8 @@
 #include "LayoutSource.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
-#include <vector>
 
 namespace pindrel {
 
@@ -48,7 +48,7 @@ class LayoutLines {
     bool Fill();
 
     LayoutSource& source_;
-    std::vector<char> block_;
+    std::unique_ptr<char[]> block_; // kBlockBytes, not cleared: only what was read is looked at
     std::size_t position_ = 0;
     std::size_t end_ = 0;
     bool sourceEnded_ = false;

@@ -1,0 +1,69 @@
+// What the fuzz targets share: reading numbers and texts off the front of the fuzzer's input, a
+// host folder for the simulated session's drives, and the check that ends the run when an
+// invariant is broken.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+namespace pindrel::fuzz {
+
+// Ends the run, so that libFuzzer keeps the input, when `holds` is false.
+inline void Require(bool holds, const char* rule) {
+    if (!holds) {
+        std::fprintf(stderr, "broken: %s\n", rule);
+        std::abort();
+    }
+}
+
+// The input, read from the front. Once it is used up every number reads as 0 and every text as "".
+class FuzzInput {
+  public:
+    FuzzInput(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+
+    bool Done() const { return pos_ >= size_; }
+    std::uint8_t Byte() { return pos_ < size_ ? data_[pos_++] : 0; }
+    // The next `bytes` bytes (1 to 4), little-endian, as a signed number of that width.
+    std::int32_t Signed(int bytes) {
+        std::uint32_t value = 0;
+        for (int i = 0; i < bytes; ++i)
+            value |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+        const int unused = 32 - 8 * bytes;
+        return static_cast<std::int32_t>(value << unused) >> unused;
+    }
+    std::string Take(std::size_t count) {
+        count = count < size_ - pos_ ? count : size_ - pos_;
+        std::string bytes(reinterpret_cast<const char*>(data_ + pos_), count);
+        pos_ += count;
+        return bytes;
+    }
+    // A length byte and that many bytes.
+    std::string Text() { return Take(Byte()); }
+
+  private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    std::size_t pos_ = 0;
+};
+
+// A folder of this process for the simulated drives, removed when the process ends.
+inline const std::filesystem::path& ScratchFolder() {
+    struct Folder {
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("pindrel-fuzz-" + std::to_string(::getpid()));
+        ~Folder() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Folder folder;
+    return folder.path;
+}
+
+} // namespace pindrel::fuzz
