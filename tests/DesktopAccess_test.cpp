@@ -1,4 +1,5 @@
-// The desktop's list view across the process boundary, on every machine the program runs on.
+// The desktop's list view across the process boundary, on every machine the program runs on; the
+// view-mode switch; the user and computer names.
 #include "SimFixture.h"
 #include "modDesktopViewMode.h"
 #include "modNames.h"
@@ -6,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 
 using namespace pindrel;
@@ -60,19 +62,13 @@ class DesktopAccess : public SimTest {
             session->AddItem(shell.listView, std::string(name), Point{10, y += 75});
         return shell;
     }
-    std::vector<sim::SimCall> CallsOf(const std::string& function) const {
-        std::vector<sim::SimCall> found;
-        for (const auto& call : session->Calls())
-            if (call.function == function)
-                found.push_back(call);
-        return found;
-    }
     // The memory calls and requests since ClearCalls(), each with its telling arguments: handles
     // are named h1, h2, ... and addresses a1, a2, ... in the order they first appear.
     std::vector<std::string> Protocol() const {
-        std::map<std::uint64_t, std::string> handles, addresses;
-        auto name = [](std::map<std::uint64_t, std::string>& names, char kind, std::uint64_t v) {
-            return names.emplace(v, kind + std::to_string(names.size() + 1)).first->second;
+        std::map<char, std::map<std::uint64_t, std::string>> names;
+        auto name = [&](char kind, std::uint64_t v) {
+            auto& known = names[kind];
+            return " " + known.emplace(v, kind + std::to_string(known.size() + 1)).first->second;
         };
         std::vector<std::string> calls;
         for (const sim::SimCall& c : session->Calls()) {
@@ -81,37 +77,19 @@ class DesktopAccess : public SimTest {
             if (f == "OpenProcess")
                 calls.push_back(f + " " + sim::Hex(c.wParam));
             else if (f == "IsWow64Process" || f == "CloseHandle")
-                calls.push_back(f + " " + name(handles, 'h', c.wParam));
+                calls.push_back(f + name('h', c.wParam));
             else if (f == "VirtualAllocEx")
-                calls.push_back(f + " " + name(handles, 'h', c.wParam) + " " + std::to_string(l));
+                calls.push_back(f + name('h', c.wParam) + " " + std::to_string(l));
             else if (f == "VirtualFreeEx")
-                calls.push_back(f + " " + name(handles, 'h', c.wParam) + " " +
-                                name(addresses, 'a', l));
+                calls.push_back(f + name('h', c.wParam) + name('a', l));
             else if (f == "WriteProcessMemory" || f == "ReadProcessMemory")
-                calls.push_back(f + " " + name(addresses, 'a', c.wParam) + " " + std::to_string(l));
+                calls.push_back(f + name('a', c.wParam) + " " + std::to_string(l));
             else if (f == "SendMessageA")
-                calls.push_back(f + " " + sim::Hex(c.message) + " " + name(addresses, 'a', l));
+                calls.push_back(f + " " + sim::Hex(c.message) + name('a', l));
         }
         return calls;
     }
 };
-
-TEST_F(DesktopAccess, LookupFollowsProgmanThenFallsBackToTopLevelWindows) {
-    using sim::ShellShape;
-    for (ShellShape shape : {ShellShape::Standard, ShellShape::NoProgman, ShellShape::NoDefView,
-                             ShellShape::NoListView, ShellShape::Nothing}) {
-        NewSession();
-        const sim::SimShell shell = session->CreateShell(shape);
-        // Without a view window the first top-level list view is the desktop.
-        const Hwnd expected = shape == ShellShape::NoDefView ? shell.otherListView : shell.listView;
-        EXPECT_EQ(FindDesktopListView(*session), expected) << static_cast<int>(shape);
-    }
-    // Window 0 answers nothing, and nothing is obtained for it.
-    EXPECT_EQ(GetItemCount(*session, Hwnd{0}), 0);
-    EXPECT_FALSE(IsAutoArrangeOn(*session, Hwnd{0}));
-    EXPECT_EQ(GetItemText(*session, Hwnd{0}, 0), "");
-    ExpectNothingLeaked();
-}
 
 // Every name and position comes back on every machine, names cut as their transport cuts: at 40
 // UTF-16 units through the shell's memory, at 79 bytes through a shared mapping. The record sent is
@@ -128,18 +106,36 @@ TEST_F(DesktopAccess, ItemTextsAndPositionsComeBackOnEveryMachine) {
         auto text = [&](const std::string& t) { return readable ? t : std::string(); };
         session->ClearCalls();
         EXPECT_EQ(GetItemText(*session, shell.listView, 0), text(s39));
+        if (&m == kMachines) {
+            // One text request on the foreign-process path, arguments included: the shell's
+            // bitness is asked with query access alone and that handle closed at once; then a
+            // record buffer of the shell's form and an 80-byte text buffer, each with its own
+            // handle; both written (the text buffer with zeros); one LVM_GETITEMW carrying the
+            // record's address; the text read back; the record released before the text, each
+            // release naming its own allocation and closing its own handle.
+            // clang-format off
+            EXPECT_EQ(Protocol(), (std::vector<std::string>{
+                "OpenProcess 0x00001000", "IsWow64Process h1", "CloseHandle h1",
+                "OpenProcess 0x00000038", "VirtualAllocEx h2 56",
+                "OpenProcess 0x00000038", "VirtualAllocEx h3 80",
+                "WriteProcessMemory a1 56", "WriteProcessMemory a2 80",
+                "SendMessageA 0x0000104B a1", "ReadProcessMemory a2 80",
+                "VirtualFreeEx h2 a1", "CloseHandle h2", "VirtualFreeEx h3 a2", "CloseHandle h3"}));
+            // clang-format on
+        }
         EXPECT_EQ(GetItemText(*session, shell.listView, 1), text(nt ? s45.substr(0, 40) : s45));
         EXPECT_EQ(GetItemText(*session, shell.listView, 2), text(s80.substr(0, nt ? 40 : 79)));
         // What the system code page lacks becomes '?'.
         EXPECT_EQ(GetItemText(*session, shell.listView, 3), text("Caf\xE9 \x80 ?"));
         // An index the list view does not have leaves the zero fill.
         EXPECT_EQ(GetItemText(*session, shell.listView, 99), "");
-        if (nt) {
-            const auto allocations = CallsOf("VirtualAllocEx");
-            ASSERT_GE(allocations.size(), 2u);
-            EXPECT_EQ(allocations[0].lParam, m.FormBits() == 64 ? 56 : 40);
-            EXPECT_EQ(allocations[1].lParam, 80);
-        }
+        // The first request's record and text buffers.
+        std::vector<std::int64_t> sizes;
+        for (const sim::SimCall& c : session->Calls())
+            if (c.function == "VirtualAllocEx" && sizes.size() < 2)
+                sizes.push_back(c.lParam);
+        EXPECT_EQ(sizes, nt ? (std::vector<std::int64_t>{m.FormBits() == 64 ? 56 : 40, 80})
+                            : std::vector<std::int64_t>{});
         // The positions come through one buffer; the list view writes nothing for index 4,
         // which so repeats 3.
         session->Items(shell.listView)[1].position = Point{-75, 20};
@@ -156,83 +152,52 @@ TEST_F(DesktopAccess, ItemTextsAndPositionsComeBackOnEveryMachine) {
     }
 }
 
-// One text request on the foreign-process path, arguments included: the shell's bitness is asked
-// with query access alone and that handle closed at once; then a record buffer of the shell's
-// form and an 80-byte text buffer, each with its own handle; both written (the text buffer with
-// zeros); one LVM_GETITEMW carrying the record's address; the text read back; the record released
-// before the text, each release naming its own allocation and closing its own handle.
-TEST_F(DesktopAccess, ItemTextRequestFollowsTheForeignProcessProtocol) {
-    const auto shell = Boot(kMachines[0], {"Notes"});
-    session->ClearCalls();
-    EXPECT_EQ(GetItemText(*session, shell.listView, 0), "Notes");
-    // clang-format off
-    const std::vector<std::string> expected = {
-        "OpenProcess 0x00001000", "IsWow64Process h1", "CloseHandle h1",
-        "OpenProcess 0x00000038", "VirtualAllocEx h2 56",
-        "OpenProcess 0x00000038", "VirtualAllocEx h3 80",
-        "WriteProcessMemory a1 56", "WriteProcessMemory a2 80",
-        "SendMessageA 0x0000104B a1", "ReadProcessMemory a2 80",
-        "VirtualFreeEx h2 a1", "CloseHandle h2", "VirtualFreeEx h3 a2", "CloseHandle h3"};
-    // clang-format on
-    EXPECT_EQ(Protocol(), expected);
-    ExpectNothingLeaked();
-}
-
+// Buffers that cannot be had carry no request, and what was obtained is released: the process
+// refused, the first of a request's allocations failing, and off NT a mapping that cannot be made
+// or whose view cannot be mapped.
 TEST_F(DesktopAccess, BuffersThatCannotBeObtainedCarryNoRequestAndAreReleased) {
-    auto shell = Boot(kMachines[0], {"A", "B"});
-    session->SetOpenProcessRefused(true);
-    EXPECT_EQ(GetItemText(*session, shell.listView, 0), "");
-    std::vector<Point> table(2);
-    ReadItemPositions(*session, shell.listView, shell.process, 2, table);
-    EXPECT_EQ(table, (std::vector<Point>{{0, 0}, {0, 0}}));
-    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMW), 0);
-    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMPOSITION), 0);
-    ExpectNothingLeaked();
-
-    // Only the second allocation fails: the first is released again.
-    session->SetOpenProcessRefused(false);
-    session->FailAllocations(1);
-    EXPECT_EQ(GetItemText(*session, shell.listView, 1), "");
-    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMW), 0);
-    ExpectNothingLeaked();
-
-    // Off NT: a mapping that cannot be made, and a mapping whose view cannot be mapped, which is
-    // closed again.
-    shell = Boot(kMachines[5], {"A", "B"});
-    session->FailMappings(1);
-    EXPECT_EQ(GetItemText(*session, shell.listView, 1), "");
-    const int handles = session->OpenHandles();
-    session->FailViews(1);
-    EXPECT_EQ(GetItemText(*session, shell.listView, 1), "");
-    EXPECT_EQ(session->OpenHandles(), handles);
-    EXPECT_EQ(session->CountCalls("CreateFileMappingA"), 4);
-    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMTEXTA), 0);
-    ExpectNothingLeaked();
+    const struct {
+        const Machine& machine;
+        std::function<void(sim::SimSession&)> fault;
+    } scenes[] = {
+        {kMachines[0], [](sim::SimSession& s) { s.SetOpenProcessRefused(true); }},
+        {kMachines[0], [](sim::SimSession& s) { s.FailAllocations(1); }},
+        {kMachines[5], [](sim::SimSession& s) { s.FailMappings(1); }},
+        {kMachines[5], [](sim::SimSession& s) { s.FailViews(1); }},
+    };
+    for (const auto& scene : scenes) {
+        const auto shell = Boot(scene.machine, {"A", "B"});
+        SCOPED_TRACE(&scene - scenes);
+        scene.fault(*session);
+        EXPECT_EQ(GetItemText(*session, shell.listView, 1), "");
+        scene.fault(*session);
+        std::vector<Point> table(2);
+        ReadItemPositions(*session, shell.listView, shell.process, 2, table);
+        EXPECT_EQ(table, (std::vector<Point>{{0, 0}, {0, 0}}));
+        for (const UINT request :
+             {win::LVM_GETITEMW, win::LVM_GETITEMTEXTA, win::LVM_GETITEMPOSITION})
+            EXPECT_EQ(session->CountMessages(request), 0) << request;
+        ExpectNothingLeaked();
+    }
 }
 
-// The view is the style's two lowest bits; auto-arrange is bit 256 alone.
+// The view is the style's two lowest bits, switched with the other bits kept, also back to the
+// view the list view was created with; auto-arrange is bit 256 alone.
 TEST_F(DesktopAccess, ViewModeSwitchesBackAndForthAndKeepsOtherStyleBits) {
     const Hwnd lv = Desktop({{"A", {0, 0}}}, 0x0100 | 0x0040 | 1).listView;
     StyleStruct sent;
     session->OnSendMessage([&](const sim::SimCall& call) {
-        if (call.message == win::WM_STYLECHANGED) {
+        if (call.message == win::WM_STYLECHANGED)
             sent = *reinterpret_cast<const StyleStruct*>(call.lParam);
-        }
     });
-    modDesktopViewMode::SetDesktopViewMode(*session, 2);
-    EXPECT_EQ(sent.styleNew, 0x0140u | 2);
-    EXPECT_EQ(session->CurrentView(lv), 2u);
-    // A switch back to the view the window was created with must work too.
-    for (DWORD view : {1u, 0u, 3u}) {
+    // The message goes out even when the view is already the one asked for.
+    for (DWORD view : {2u, 1u, 0u, 3u, 3u}) {
         modDesktopViewMode::SetDesktopViewMode(*session, view);
+        EXPECT_EQ(sent.styleNew, 0x0140u | view);
         EXPECT_EQ(session->CurrentView(lv), view);
     }
+    EXPECT_EQ(session->CountMessages(win::WM_STYLECHANGED), 5);
     EXPECT_TRUE(session->AutoArrange(lv));
-    // The message goes out even when the view is already the one asked for.
-    session->ClearCalls();
-    modDesktopViewMode::SetDesktopViewMode(*session, 3);
-    EXPECT_EQ(session->CountMessages(win::WM_STYLECHANGED), 1);
-    EXPECT_EQ(session->CurrentView(lv), 3u);
     EXPECT_TRUE(IsAutoArrangeOn(*session, lv));
     session->SetStyle(lv, 0xFFFF & ~0x0100u);
     EXPECT_FALSE(IsAutoArrangeOn(*session, lv));
@@ -244,13 +209,12 @@ TEST_F(Names, ProfileKeyJoinsUserAndComputerUnchanged) {
     EXPECT_EQ(modNames::ProfileKey(*session), "USER1@DESK1");
     session->SetUserName(" a@b ");
     EXPECT_EQ(modNames::ProfileKey(*session), " a@b @DESK1");
-    // 99 characters and a terminator fit the buffer of 100; 100 do not.
+    // 99 characters and a terminator fit the buffer of 100; 100 do not. The computer's buffer
+    // holds 511 and its terminator.
     session->SetUserName(std::string(99, 'u'));
-    EXPECT_EQ(modNames::GetUserNameString(*session), std::string(99, 'u'));
-    session->SetUserName(std::string(100, 'u'));
-    EXPECT_EQ(modNames::ProfileKey(*session), "@DESK1");
     session->SetComputerName(std::string(511, 'c'));
-    EXPECT_EQ(modNames::GetComputerNameString(*session), std::string(511, 'c'));
+    EXPECT_EQ(modNames::ProfileKey(*session), std::string(99, 'u') + "@" + std::string(511, 'c'));
+    session->SetUserName(std::string(100, 'u'));
     session->SetComputerName(std::string(512, 'c'));
-    EXPECT_EQ(modNames::GetComputerNameString(*session), "");
+    EXPECT_EQ(modNames::ProfileKey(*session), "@");
 }

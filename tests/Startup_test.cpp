@@ -13,8 +13,7 @@ namespace {
 
 class FakeWindow final : public ProgramWindow {
   public:
-    bool createFails = false;
-    bool shown = false;
+    bool createFails = false, shown = false;
     std::vector<std::string> startFailures;
     sim::HeadlessControls headless;
 
@@ -40,8 +39,7 @@ TEST_F(Startup, SilentRunsNeverShowAMessageAndEndWithTheirStatus) {
         const char* command;
         bool createFails;
         int status;
-        bool messageShown;
-        bool windowShown;
+        bool messageShown, windowShown;
     } scenes[] = {
         {"-s", true, 3, false, false},  {" -R ", true, 3, false, false},
         {"", true, 3, true, false},     {"-s x", true, 3, true, false},

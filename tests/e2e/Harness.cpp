@@ -328,6 +328,78 @@ ProcessResult E2eTest::Tool(const std::string& name, const std::vector<std::stri
     return r;
 }
 
+// ---- the stand-in desktop ----------------------------------------------------------------
+
+// The next test's desktop must not meet this one: the host is stopped and waited for.
+void DesktopTest::TearDown() {
+    if (desktop_.running()) {
+        Tool("hostctl", {"stop"}, -1);
+        desktop_.Wait();
+    }
+}
+
+void DesktopTest::StartDesktop(const std::string& scenario) {
+    const std::string n = std::to_string(++files_);
+    const fs::path file = dir() / ("scenario-" + n + ".txt");
+    const fs::path ready = dir() / ("desktop-ready-" + n + ".txt");
+    const fs::path log = dir() / "desktop-host.log";
+    WriteFile(file, scenario);
+    desktop_ = session().WineInBackground(
+        {Exe("desktop-host").string(), WinPath(file), WinPath(ready)}, dir(), log);
+    const auto deadline = std::chrono::steady_clock::now() + kHangGuard;
+    while (!fs::exists(ready)) {
+        if (!desktop_.running() || std::chrono::steady_clock::now() > deadline)
+            throw HarnessError("the stand-in desktop did not get ready: " + ReadFile(log));
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+DesktopState DesktopTest::Dump() {
+    const fs::path file = dir() / ("desktop-state-" + std::to_string(++files_) + ".txt");
+    Tool("hostctl", {"dump", WinPath(file)});
+    const std::string text = ReadFile(file);
+    // From "[listview 0]" its "key=value" lines up to its count, then one
+    // "<index>,<x>,<y>,<text>" line per item.
+    const size_t begin = text.find("[listview 0]\r\n");
+    const size_t items = text.find("\r\ncount=", begin);
+    if (begin == std::string::npos || items == std::string::npos)
+        throw HarnessError("no desktop list view in the state: " + text);
+    DesktopState state{
+        Values(text.substr(0, begin)), Values(text.substr(begin, items - begin)), {}};
+    std::istringstream in(text.substr(items + 8));
+    int count = -1;
+    std::string line;
+    in >> count;
+    std::getline(in, line);
+    for (int i = 0; i < count; ++i) {
+        const std::string index = std::to_string(i) + ",";
+        if (!std::getline(in, line) || line.rfind(index, 0) != 0 || line.back() != '\r')
+            throw HarnessError("an incomplete state: " + text);
+        state.icons.push_back(line.substr(index.size(), line.size() - index.size() - 1));
+    }
+    return state;
+}
+
+std::map<std::string, std::string> DesktopTest::HostRun(const std::vector<std::string>& args) {
+    const ProcessResult r = Tool("hostctl", args, -1);
+    auto values = Values(r.out);
+    if (!values.count("exit"))
+        throw HarnessError("hostctl " + args.front() + " ran nothing: " + r.Describe());
+    return values;
+}
+
+unsigned long DesktopTest::RunExact(const fs::path& exe, const std::string& commandLine) {
+    return std::stoul(HostRun({"run", WinPath(exe), commandLine}).at("exit"));
+}
+
+unsigned long DesktopTest::Pindrel(const fs::path& exe, const std::string& arguments) {
+    return RunExact(exe, exe.filename().string() + " " + arguments);
+}
+
+fs::path DesktopTest::LayoutOf(const fs::path& exe) const {
+    return exe.parent_path() / (session().ProfileKey() + "@" + session().info("screen") + ".txt");
+}
+
 } // namespace e2e
 
 namespace {

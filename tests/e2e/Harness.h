@@ -1,5 +1,5 @@
 // The end-to-end harness: Linux processes, the Wine sessions the Windows programs run in, and the
-// fixture every test uses.
+// fixtures the tests use.
 //
 // Environment variables:
 //   PINDREL_EXE, DESKTOP_HOST_EXE, HOSTCTL_EXE, INIPROBE_EXE, WINCHECK_EXE
@@ -136,6 +136,42 @@ class E2eTest : public ::testing::Test {
   private:
     WineSession& session_;
     fs::path dir_;
+};
+
+// The stand-in desktop's state (its format is described in tools/desktop-host/desktop-host.cpp):
+// the lines before the first list view, the desktop list view's "key=value" lines, and its icons
+// in index order, each as the scenario writes it: "<x>,<y>,<name>", the name in UTF-8.
+struct DesktopState {
+    std::map<std::string, std::string> desktop;
+    std::map<std::string, std::string> listView;
+    std::vector<std::string> icons;
+    int Number(const std::string& key) const { return std::stoi(listView.at(key)); }
+};
+
+// One stand-in desktop at a time (tools/desktop-host, which documents its scenario format), and
+// pindrel.exe started through hostctl.exe.
+class DesktopTest : public E2eTest {
+  protected:
+    void TearDown() override;
+    // Starts the stand-in desktop with this scenario and waits until it is ready; throws when it
+    // does not get there.
+    void StartDesktop(const std::string& scenario);
+    DesktopState Dump();
+    // hostctl's answer (its "key=value" lines) to a request that runs a program: `run <exe>
+    // <line>` starts it with exactly that command line (CreateProcessA) and waits for it;
+    // `runwindow` waits for its window and closes it; `runlocked <file> <exe> <line>` runs it
+    // while `file` is held open and shared with nobody. Throws when it printed no exit code.
+    std::map<std::string, std::string> HostRun(const std::vector<std::string>& args);
+    // The exit status of `exe` started with exactly this command line, or as "<its file name>
+    // <arguments>".
+    unsigned long RunExact(const fs::path& exe, const std::string& commandLine);
+    unsigned long Pindrel(const fs::path& exe, const std::string& arguments);
+    // The layout file beside `exe`: user@computer@WxH.txt for this session.
+    fs::path LayoutOf(const fs::path& exe) const;
+
+  private:
+    Process desktop_;
+    int files_ = 0;
 };
 
 } // namespace e2e

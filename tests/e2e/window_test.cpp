@@ -6,9 +6,7 @@
 
 #include "WindowLayout.h"
 
-#include <algorithm>
 #include <cmath>
-#include <set>
 #include <sstream>
 #include <strings.h>
 
@@ -46,9 +44,6 @@ std::vector<std::pair<std::string, Fields>> Parse(const std::string& text) {
 
 unsigned long Style(const Fields& c) {
     return std::stoul(c.at("style"), nullptr, 16);
-}
-int Top(const Fields& c) {
-    return std::stoi(c.at("rect").substr(c.at("rect").find(',') + 1));
 }
 
 // The kind of control a window is by its class (and a button's style).
@@ -89,8 +84,7 @@ class WindowTest : public E2eTest {
 
     // pindrel.exe with no arguments in the app folder at `dpi` once its window is shown and idle,
     // and the window as the table describes it at `dpi`: caption, client size, and every
-    // control's class and caption (by which it is found), style, rectangle within a pixel and
-    // tab stop.
+    // control's class, caption, style, rectangle within a pixel and tab stop.
     void StartPindrel(int dpi) {
         session().SetDpi(dpi);
         CopyPindrel("app");
@@ -110,6 +104,10 @@ class WindowTest : public E2eTest {
         for (const layout::ControlSpec& row : layout::kControls) {
             const Fields& c = controls_.at(row.name);
             SCOPED_TRACE(std::string(row.name) + ", style " + c.at("style"));
+            EXPECT_EQ(KindOf(c), row.kind) << c.at("class");
+            if (row.kind != Kind::TextBox && row.kind != Kind::DropDownList) {
+                EXPECT_EQ(c.at("text"), row.caption);
+            }
             EXPECT_EQ(c.at("visible") + c.at("enabled"), "11");
             EXPECT_EQ(c.at("tabstop") == "1", layout::TakesFocus(row.kind)) << "WS_TABSTOP";
             if (const auto kind = kStyles.find(row.kind); kind != kStyles.end()) {
@@ -129,51 +127,31 @@ class WindowTest : public E2eTest {
     fs::path app() const { return dir() / "app"; }
 
     // The window's controls by their names in the table, from its report (kept as <name>.txt):
-    // the combo box by its kind, the text boxes by their order from the top, every other control
-    // by its kind and caption. Only the window's own windows and those in its frames count: a
-    // combo box's own parts are not controls of the window.
+    // the window's own child windows, each with the id 100 + its row in the table (the dialog
+    // manager's ids; a combo box's own parts are children of the combo box).
     std::map<std::string, Fields> Controls(const std::string& name) {
         const fs::path file = dir() / (name + ".txt");
         Tool("wincheck", {"controls", WinPath(file)});
-        std::vector<Fields> children;
+        const auto lines = Parse(ReadFile(file));
         window_.clear();
-        for (const auto& [word, fields] : Parse(ReadFile(file))) {
+        for (const auto& [word, fields] : lines)
             if (word == "window")
                 window_ = fields;
-            else if (word == "child")
-                children.push_back(fields);
-            else if (word == "popup")
-                ADD_FAILURE() << "another window of the program: " << fields.at("caption");
-        }
         if (window_.empty())
             throw HarnessError("wincheck reported no window");
-        std::set<std::string> holders{window_.at("hwnd")};
-        for (const Fields& c : children) // listed parent first
-            if (holders.count(c.at("parent")) && KindOf(c) == Kind::Frame)
-                holders.insert(c.at("hwnd"));
-        std::vector<Fields> controls;
-        std::copy_if(children.begin(), children.end(), std::back_inserter(controls),
-                     [&](const Fields& c) { return holders.count(c.at("parent")) > 0; });
-        EXPECT_EQ(controls.size(), layout::kControlCount) << "the window holds other controls";
-        std::stable_sort(controls.begin(), controls.end(),
-                         [](const Fields& a, const Fields& b) { return Top(a) < Top(b); });
         std::map<std::string, Fields> found;
         names_.clear();
-        size_t textBoxes = 0;
-        for (const layout::ControlSpec& row : layout::kControls) {
-            std::vector<const Fields*> matches;
-            for (const Fields& c : controls) {
-                if (KindOf(c) == row.kind &&
-                    (row.kind == Kind::TextBox || row.kind == Kind::DropDownList ||
-                     c.at("text") == row.caption))
-                    matches.push_back(&c);
-            }
-            const size_t pick = row.kind == Kind::TextBox ? textBoxes++ : 0;
-            if (row.kind == Kind::TextBox ? pick < matches.size() : matches.size() == 1) {
-                found[row.name] = *matches[pick];
-                names_[matches[pick]->at("hwnd")] = row.name;
+        for (const auto& [word, c] : lines) {
+            if (word == "popup")
+                ADD_FAILURE() << "another window of the program: " << c.at("caption");
+            if (word != "child" || c.at("parent") != window_.at("hwnd"))
+                continue;
+            const auto row = static_cast<size_t>(std::stol(c.at("id")) - 100);
+            if (row < layout::kControlCount && !found.count(layout::kControls[row].name)) {
+                found[layout::kControls[row].name] = c;
+                names_[c.at("hwnd")] = layout::kControls[row].name;
             } else {
-                ADD_FAILURE() << row.name << ": no single window of its kind";
+                ADD_FAILURE() << "a control of no row of the table: id " << c.at("id");
             }
         }
         return found;
@@ -210,17 +188,30 @@ class WindowTest : public E2eTest {
     int runs_ = 0;
 };
 
-// A first start in an empty folder at 120 dots per inch: the window as the table draws it, the
-// focus order both ways, Enter in the list and in each text box that does nothing, and Escape
-// that closes the window on its release.
-TEST_F(WindowTest, At120DpiFollowsTheTableAndClosesOnEscapeRelease) {
+// At 120 dots per inch: the window as the table draws it, the stored settings in the fields and
+// the stored view mode selected, the focus order both ways, the fields taking what is typed into
+// them, Enter in the list and in each text box doing nothing, "Set default" storing the texts as
+// typed, and Escape closing the window on its release.
+TEST_F(WindowTest, FollowsTheTableTakesTypedSettingsAndClosesOnEscapeRelease) {
+    const std::string profile = session().ProfileKey();
+    const std::string stored = "[" + profile +
+                               "]\r\nStartY=-15\r\nDeltaX=13.5\r\nDeltaY=12.5\r\n[IconType]\r\n" +
+                               profile + "=Report\r\n";
+    fs::create_directories(app());
+    WriteFile(app() / "pindrel.ini", "[Default]\r\nStartX=40\r\n" + stored);
     StartPindrel(120);
     EXPECT_EQ(NameOf(window_.at("focus")), "cmdSave") << "the focus at the start";
-    // Shift+Tab around to the start, then Tab to the last text box with Enter in each text box
-    // and in the list, then Escape.
+    EXPECT_EQ(FieldTexts(controls_), (Strings{"40", "-15", "14", "12"}));
+    EXPECT_EQ(controls_["cmbView"]["items"], "Icon|List|Report|Small Icon");
+    EXPECT_EQ(controls_["cmbView"]["selected"], "2");
+
+    // Shift+Tab around to the start, then Tab to the last text box with Enter in the list, and
+    // each text box emptied, typed into and given Enter; then Tab to "Set default" and Space;
+    // then back to the last text box and Escape.
+    const Strings typed = {"abc", "-3", "", "12.5 x"};
     Strings keys{"keys"};
     Strings expected{"cmdSave"}; // the focus after each key
-    const auto press = [&](const char* key, size_t at) {
+    const auto press = [&](const std::string& key, size_t at) {
         keys.push_back(key);
         expected.push_back(kTabOrder[at]);
     };
@@ -228,66 +219,49 @@ TEST_F(WindowTest, At120DpiFollowsTheTableAndClosesOnEscapeRelease) {
         press("Shift+Tab", at);
     for (size_t at = 1; at <= 7; ++at) {
         press("Tab", at);
-        if (at == 2 || at >= 4) // cmbView and the four text boxes
+        if (at == 2) // cmbView
+            press("Enter", at);
+        for (const char* key : {"Home", "Shift+End", "Delete"})
+            if (at >= 4) // the text boxes
+                press(key, at);
+        if (at >= 4 && !typed[at - 4].empty())
+            press("text:" + typed[at - 4], at);
+        if (at >= 4)
             press("Enter", at);
     }
-    keys.insert(keys.end(), {"down:Escape", "up:Escape"});
-    expected.push_back("txtDeltaY");
-    std::vector<Fields> steps = Steps(keys);
-    ASSERT_EQ(steps.size(), keys.size()) << "the window closed too early, or did not close";
-    for (size_t i = 0; i + 1 < steps.size(); ++i) {
-        SCOPED_TRACE("after key " + std::to_string(i) + " (" + (i ? keys[i] : "none") + ")");
-        EXPECT_EQ(steps[i]["open"], "1");
-        EXPECT_EQ(steps[i]["focus"], expected[i]);
-        EXPECT_EQ(steps[i]["popups"], "0") << "a message box appeared";
-    }
-    // The release of Escape, in a text box, closes the window, and the program ends with it.
-    EXPECT_EQ(steps.back()["open"], "0") << "the window is still open after Escape was released";
-    EXPECT_EQ(pindrel_.Wait(), std::optional<int>(0));
-    // Neither Enter nor Escape wrote anything.
-    EXPECT_EQ(FilesIn(app()), Strings{"pindrel.exe"});
-}
-
-// At 96 dots per inch, stored settings fill the fields and select the stored view mode; the
-// fields take what is typed into them, and "Set default" stores it as typed.
-TEST_F(WindowTest, At96DpiShowsStoredSettingsAndSetDefaultStoresTheTypedTexts) {
-    const std::string profile = session().ProfileKey();
-    const std::string stored = "[" + profile +
-                               "]\r\nStartY=-15\r\nDeltaX=13.5\r\nDeltaY=12.5\r\n[IconType]\r\n" +
-                               profile + "=Report\r\n";
-    fs::create_directories(app());
-    WriteFile(app() / "pindrel.ini", "[Default]\r\nStartX=40\r\n" + stored);
-    StartPindrel(96);
-    EXPECT_EQ(FieldTexts(controls_), (Strings{"40", "-15", "14", "12"}));
-    EXPECT_EQ(controls_["cmbView"]["items"], "Icon|List|Report|Small Icon");
-    EXPECT_EQ(controls_["cmbView"]["selected"], "2");
-
-    // Each field emptied and typed into, then "Set default" pressed.
-    const Strings typed = {"abc", "-3", "", "12.5 x"};
-    Strings keys = {"keys", "Tab", "Tab", "Tab"};
-    for (const std::string& text : typed) {
-        keys.insert(keys.end(), {"Tab", "Home", "Shift+End", "Delete"});
-        if (!text.empty())
-            keys.push_back("text:" + text);
-    }
-    std::vector<Fields> typing = Steps(keys);
-    ASSERT_EQ(typing.size(), keys.size()) << "the window closed while the fields were typed";
-    EXPECT_EQ(typing[4]["focus"], "txtStartX");
-    EXPECT_EQ(typing.back()["focus"], "txtDeltaY");
+    const size_t typing = keys.size();
+    press("Tab", 8);
+    press("Space", 8);
+    const size_t setDefault = keys.size();
+    press("Shift+Tab", 7);
+    press("down:Escape", 7);
+    keys.push_back("up:Escape");
+    const auto run = [&](size_t from, size_t to) {
+        std::vector<Fields> steps =
+            Steps(Concat({"keys"}, Strings(keys.begin() + from, keys.begin() + to)));
+        EXPECT_EQ(steps.size(), to - from + 1) << "the window closed too early, or did not close";
+        for (size_t i = 0; i < steps.size() && from + i <= expected.size(); ++i) {
+            SCOPED_TRACE("after key " + std::to_string(from + i - 1) + " (" + keys[from + i - 1] +
+                         ")");
+            EXPECT_EQ(steps[i]["open"], "1");
+            EXPECT_EQ(steps[i]["focus"], expected[from + i - 1]);
+            EXPECT_EQ(steps[i]["popups"], "0") << "a message box appeared";
+        }
+        return steps;
+    };
+    run(1, typing);
     EXPECT_EQ(ReadFile(app() / "pindrel.ini"), "[Default]\r\nStartX=40\r\n" + stored)
-        << "typing wrote to the settings file";
-    std::vector<Fields> press = Steps({"keys", "Tab", "Space"});
-    ASSERT_EQ(press.size(), 3u) << "the window closed";
-    EXPECT_EQ(press[2]["focus"] + press[2]["popups"], "cmdSetDefault0") << "a message box appeared";
+        << "typing or Enter wrote to the settings file";
+    run(typing, setDefault);
     // [Default] takes the texts as typed; the profile's section and the view mode stay.
     const std::string written = "[Default]\r\nStartX=" + typed[0] + "\r\nStartY=" + typed[1] +
                                 "\r\nDeltaX=" + typed[2] + "\r\nDeltaY=" + typed[3] + "\r\n" +
                                 stored;
     EXPECT_EQ(ReadFile(app() / "pindrel.ini"), written);
     EXPECT_EQ(FieldTexts(Controls("controls-after")), typed) << "the fields were reformatted";
-
-    // The window's close command ends the program and writes nothing more.
-    Tool("wincheck", {"close"});
+    // The release of Escape, in a text box, closes the window, and the program ends with it.
+    EXPECT_EQ(run(setDefault, keys.size()).back()["open"], "0")
+        << "the window is still open after Escape was released";
     EXPECT_EQ(pindrel_.Wait(), std::optional<int>(0));
     EXPECT_EQ(ReadFile(app() / "pindrel.ini"), written);
     EXPECT_EQ(FilesIn(app()), (Strings{"pindrel.exe", "pindrel.ini"}));
