@@ -9,6 +9,7 @@
 // file's size, the time the restore took, MB per second, and the peak resident memory before
 // and after the restore.
 #include "LayoutFile.h"
+#include "PeakRss.h"
 #include "frmMain.h"
 #include "modPindrel.h"
 #include "platform/sim/HeadlessControls.h"
@@ -21,17 +22,9 @@
 #include <fstream>
 #include <string>
 
-#include <sys/resource.h>
-
 using namespace pindrel;
 
 namespace {
-
-double PeakRssMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
 
 // Writes the filler a block at a time, so that making the file costs no memory either.
 void WriteFiller(std::ofstream& out, long long bytes, const std::string& shape) {

@@ -6,14 +6,13 @@
 // calls) per icon, "lines_parsed/line" how many times the restore parsed each layout line.
 #include "LayoutFile.h"
 #include "LayoutLines.h"
+#include "PeakRss.h"
 #include "frmMain.h"
 #include "modPindrel.h"
 #include "platform/sim/HeadlessControls.h"
 #include "platform/sim/SimSession.h"
 
 #include <benchmark/benchmark.h>
-
-#include <sys/resource.h>
 
 #include <chrono>
 #include <filesystem>
@@ -22,13 +21,6 @@
 using namespace pindrel;
 
 namespace {
-
-// The process's peak resident memory so far, in MiB.
-double PeakRssMiB() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_maxrss) / 1024.0;
-}
 
 struct Desk {
     explicit Desk(int icons, bool reversed = false)
