@@ -199,8 +199,10 @@ Fill BuildDesktop(Host& host) {
         if (filled != Fill::Done)
             return filled;
     }
-    if (host.listCount > 0)
+    if (host.listCount > 0) {
         ApplyStyle(host.lists[0].hwnd, host.scenario.autoArrange, host.scenario.view);
+        host.lists[0].vanishAfter = host.scenario.vanishAfter;
+    }
     if (!PumpPending())
         return Fill::Closed;
 

@@ -48,6 +48,20 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
     if (msg == WM_PAINT && ItemCount(hwnd) > 0)
         ++lv->paintedWithItems;
+    // Only the list-view requests of other programs count: those that come from another thread
+    // while the host is not asking anything itself. The n-th is answered, then the list view is
+    // gone, as if the shell had closed it just then.
+    const bool request = msg == WM_SETREDRAW || (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100);
+    if (request && lv->vanishAfter > 0 && !lv->vanished && !lv->hostBusy && InSendMessage() &&
+        ++lv->requests == lv->vanishAfter) {
+        lv->hostBusy = true;
+        lv->items = ItemLines(hwnd);
+        lv->lastStyle = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
+        lv->lastView = SendMessageW(hwnd, LVM_GETVIEW, 0, 0);
+        lv->hostBusy = false;
+        lv->vanished = true;
+        DestroyWindow(hwnd);
+    }
     return result;
 }
 
@@ -82,6 +96,16 @@ std::string GetText(HWND list, int index) {
     SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
                  reinterpret_cast<LPARAM>(&item));
     return Narrow(buffer.data());
+}
+
+std::vector<std::string> ItemLines(HWND list) {
+    std::vector<std::string> lines;
+    for (int i = 0, count = ItemCount(list); i < count; ++i) {
+        POINT pt = GetPosition(list, i);
+        lines.push_back(std::to_string(i) + "," + std::to_string(pt.x) + "," +
+                        std::to_string(pt.y) + "," + GetText(list, i) + "\r\n");
+    }
+    return lines;
 }
 
 bool PumpPending() {

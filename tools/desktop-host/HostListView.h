@@ -23,7 +23,19 @@ struct ListView {
     int redrawOffs = 0;
     int redrawOns = 0;
     int heldMoves = 0;
+    // A list view that vanishes: it destroys itself once it has answered `vanishAfter` requests of
+    // other programs (-1: never), keeping its style, view and items as they were then.
+    int vanishAfter = -1;
+    bool hostBusy = false; // the host is carrying out a request of hostctl's
+    int requests = 0;
+    bool vanished = false;
+    DWORD lastStyle = 0;
+    LRESULT lastView = 0;
+    std::vector<std::string> items;
 };
+
+// The items in index order as the state lists them: "<index>,<x>,<y>,<text>" and CR LF.
+std::vector<std::string> ItemLines(HWND list);
 
 enum class Fill { Done, Failed, Closed };
 

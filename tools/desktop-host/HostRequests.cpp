@@ -43,28 +43,31 @@ std::string StateText(const Host& host) {
     out += "viewparent=" + ViewParent(host.defView) + "\r\n";
     out += "listviews=" + std::to_string(host.listCount) + "\r\n";
     for (int k = 0; k < host.listCount; ++k) {
-        HWND list = host.lists[k].hwnd;
-        DWORD style = static_cast<DWORD>(GetWindowLongW(list, GWL_STYLE));
+        const ListView& lv = host.lists[k];
+        // A list view that vanished shows the style, view and items it had then.
+        const DWORD style =
+            lv.vanished ? lv.lastStyle : static_cast<DWORD>(GetWindowLongW(lv.hwnd, GWL_STYLE));
         char hex[16];
         std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(style));
-        int count = ItemCount(list);
+        const std::vector<std::string> items = lv.vanished ? lv.items : ItemLines(lv.hwnd);
         out += "[listview " + std::to_string(k) + "]\r\n";
+        out += std::string("vanished=") + (lv.vanished ? "1" : "0") + "\r\n";
         out += std::string("style=") + hex + "\r\n";
         out += std::string("autoarrange=") + ((style & LVS_AUTOARRANGE) ? "1" : "0") + "\r\n";
-        out += "view=" + std::to_string(SendMessageW(list, LVM_GETVIEW, 0, 0)) + "\r\n";
-        out += "painted=" + std::to_string(host.lists[k].paintedWithItems) + "\r\n";
-        out += "moves=" + std::to_string(host.lists[k].moves) + "\r\n";
-        out += "arrangedmoves=" + std::to_string(host.lists[k].arrangedMoves) + "\r\n";
-        out += std::string("redraw=") + (host.lists[k].redraw ? "1" : "0") + "\r\n";
-        out += "redrawoff=" + std::to_string(host.lists[k].redrawOffs) + "\r\n";
-        out += "redrawon=" + std::to_string(host.lists[k].redrawOns) + "\r\n";
-        out += "heldmoves=" + std::to_string(host.lists[k].heldMoves) + "\r\n";
-        out += "count=" + std::to_string(count) + "\r\n";
-        for (int i = 0; i < count; ++i) {
-            POINT pt = GetPosition(list, i);
-            out += std::to_string(i) + "," + std::to_string(pt.x) + "," + std::to_string(pt.y) +
-                   "," + GetText(list, i) + "\r\n";
-        }
+        out +=
+            "view=" +
+            std::to_string(lv.vanished ? lv.lastView : SendMessageW(lv.hwnd, LVM_GETVIEW, 0, 0)) +
+            "\r\n";
+        out += "painted=" + std::to_string(lv.paintedWithItems) + "\r\n";
+        out += "moves=" + std::to_string(lv.moves) + "\r\n";
+        out += "arrangedmoves=" + std::to_string(lv.arrangedMoves) + "\r\n";
+        out += std::string("redraw=") + (lv.redraw ? "1" : "0") + "\r\n";
+        out += "redrawoff=" + std::to_string(lv.redrawOffs) + "\r\n";
+        out += "redrawon=" + std::to_string(lv.redrawOns) + "\r\n";
+        out += "heldmoves=" + std::to_string(lv.heldMoves) + "\r\n";
+        out += "count=" + std::to_string(items.size()) + "\r\n";
+        for (const std::string& line : items)
+            out += line;
     }
     return out;
 }
@@ -90,7 +93,15 @@ void Scramble(ListView& lv) {
 } // namespace
 
 LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds) {
-    ListView* desktopList = host.listCount > 0 ? &host.lists[0] : nullptr;
+    // What the host asks its own list views while it carries out the request is no request of
+    // another program's.
+    struct Busy {
+        Host& host;
+        explicit Busy(Host& h) : host(h) { host.lists[0].hostBusy = host.lists[1].hostBusy = true; }
+        ~Busy() { host.lists[0].hostBusy = host.lists[1].hostBusy = false; }
+    } busy(host);
+    ListView* desktopList =
+        host.listCount > 0 && !host.lists[0].vanished ? &host.lists[0] : nullptr;
     HWND desktop = desktopList ? desktopList->hwnd : nullptr;
     switch (cds.dwData) {
     case kDump: {

@@ -23,6 +23,7 @@ struct Scenario {
     bool autoArrange = false;
     int view = LV_VIEW_ICON;
     Shape shape = Shape::Standard;
+    int vanishAfter = -1; // requests of other programs the desktop list view answers; -1: all
     std::string shapeName = "standard";
     std::vector<Icon> icons[2];
 };

@@ -32,6 +32,10 @@
 //                          workerw:      Progman (empty) and three top-level WorkerW, the second
 //                                        of which (in FindWindowEx's order) holds
 //                                        SHELLDLL_DefView > SysListView32
+//   vanish=<n>             (n >= 1) the desktop list view is destroyed right after it has
+//                          answered n list-view requests (LVM_* and WM_SETREDRAW) of other
+//                          programs: a desktop that goes away in the middle of an operation. The
+//                          state then shows it as it was at that moment (vanished=1).
 //   x,y,name               one icon: its position in list-view pixels (signed decimal) and its
 //                          name, which is the whole rest of the line, kept byte for byte (commas,
 //                          spaces at either end, any length, any UTF-8 text)
@@ -50,6 +54,8 @@
 //                             the n WorkerW windows FindWindowEx lists now), none (top-level)
 //   listviews=<n>
 //   [listview <k>]            for each list view, the desktop's first
+//   vanished=0|1              whether it destroyed itself (vanish=); if so, what follows is as it
+//                             was at that moment
 //   style=0x<window style, hex>
 //   autoarrange=0|1           the LVS_AUTOARRANGE bit of the style
 //   view=<n>                  LVM_GETVIEW: 0 icon, 1 details, 2 small icons, 3 list
