@@ -23,8 +23,6 @@ std::string Env(const char* name, const std::string& fallback = "") {
 }
 
 const fs::path kHere = PINDREL_E2E_BINARY_DIR;
-const std::string kLoader = Env("WINELOADER", "/usr/lib/wine/wine64");
-const std::string kServer = Env("WINESERVER", "/usr/lib/wine/wineserver64");
 
 // A temporary file's bytes, read from the start through a descriptor of its own.
 std::string Slurp(FILE* file) {
@@ -180,20 +178,12 @@ void WineSession::StopAll() {
     X11().Stop();
 }
 
-std::vector<std::string> WineSession::WithEnv(const std::vector<std::string>& argv) const {
-    std::vector<std::string> all{"env",
-                                 "WINEPREFIX=" + prefix_.string(),
-                                 "PINDREL_WINEPREFIX=" + prefix_.string(),
-                                 "WINEDEBUG=-all",
-                                 "WINEARCH=win64",
-                                 "WINEDLLOVERRIDES=mscoree,mshtml=",
-                                 "WINELOADER=" + kLoader,
-                                 "WINESERVER=" + kServer,
-                                 "PINDREL_WINE64=" + kLoader,
-                                 "PINDREL_WINESERVER=" + kServer};
-    if (x11_)
-        all.insert(all.end(), {"DISPLAY=" + display_, "PINDREL_WINE_GRAPHICS=x11"});
-    return Concat(all, argv);
+std::vector<std::string> WineSession::Shell(const std::vector<std::string>& command) const {
+    const fs::path script = fs::path(PINDREL_E2E_SOURCE_DIR) / "scripts" / "wine-env.sh";
+    return Concat({"env", "PINDREL_WINEPREFIX=" + prefix_.string(), "DISPLAY=" + display_,
+                   "PINDREL_WINE_GRAPHICS=" + std::string(x11_ ? "x11" : ""), "bash", "-c",
+                   "source \"$0\" && \"$@\"", script.string()},
+                  command);
 }
 
 void WineSession::Start() {
@@ -208,11 +198,10 @@ void WineSession::Start() {
 }
 
 void WineSession::Boot() {
-    for (const fs::path& p : {Exe("pindrel"), Exe("desktop-host"), Exe("hostctl"), Exe("iniprobe"),
-                              Exe("wincheck"), fs::path(kLoader), fs::path(kServer)}) {
-        if (access(p.c_str(), R_OK) != 0)
-            throw HarnessError(p.string() + " not found: build the windows-x64 preset (or name "
-                                            "the program's variable), install wine64");
+    for (const char* name : {"pindrel", "desktop-host", "hostctl", "iniprobe", "wincheck"}) {
+        if (access(Exe(name).c_str(), R_OK) != 0)
+            throw HarnessError(Exe(name).string() + " not found: build the windows-x64 preset (or "
+                                                    "name the program's variable)");
     }
     prefix_ = fs::absolute(Env(x11_ ? "PINDREL_E2E_X11_WINEPREFIX" : "PINDREL_E2E_WINEPREFIX",
                                kHere / (x11_ ? "wineprefix-x11" : "wineprefix")));
@@ -238,28 +227,22 @@ void WineSession::Boot() {
     }
     // Programs left over from an earlier run that did not end cleanly.
     if (fs::exists(prefix_ / "system.reg"))
-        RunProcess(WithEnv({kServer, "-k"}), kHere);
-    const fs::path script = fs::path(PINDREL_E2E_SOURCE_DIR) / "scripts" / "wine-env.sh";
-    const ProcessResult boot = RunProcess(
-        WithEnv({"bash", "-c", "source \"$1\" && pindrel_wine_prefix", "bash", script.string()}),
-        kHere);
+        RunProcess(Shell({"wineserver", "-k"}), kHere);
+    // On X11, with no window manager Wine draws the frames itself; its caption buttons need the
+    // Marlett font, which Debian's Wine does not put into a new prefix. Wine's desktop process
+    // keeps the DPI it started with, so the server starts again once the DPI is set, as a change
+    // on Windows takes a new logon.
+    const std::string x11 =
+        " && wine reg add 'HKCU\\Software\\Wine\\X11 Driver' /v Decorated /d N /f"
+        " && wine reg add 'HKCU\\Control Panel\\Desktop' /v LogPixels /t REG_DWORD /d " +
+        std::to_string(kX11Dpi) +
+        " /f && { cp /usr/share/wine/fonts/marlett.ttf \"$WINEPREFIX/drive_c/windows/Fonts/\";"
+        " true; } && { wineserver -k; wineserver -w; } && pindrel_wine_prefix";
+    const ProcessResult boot =
+        RunProcess(Shell({"eval", "pindrel_wine_prefix" + (x11_ ? x11 : "")}), kHere);
     if (boot.status != 0 || !fs::exists(prefix_ / "system.reg"))
         throw HarnessError("the Wine prefix " + prefix_.string() +
                            " could not be made: " + boot.Describe());
-    if (x11_) {
-        // With no window manager Wine draws the frames itself; its caption buttons need the
-        // Marlett font, which Debian's Wine does not put into a new prefix.
-        const ProcessResult r = Wine({"reg", "add", "HKCU\\Software\\Wine\\X11 Driver", "/v",
-                                      "Decorated", "/t", "REG_SZ", "/d", "N", "/f"},
-                                     kHere);
-        if (r.status != 0)
-            throw HarnessError("cannot set the X11 driver's options: " + r.Describe());
-        const fs::path fonts = prefix_ / "drive_c" / "windows" / "Fonts";
-        std::error_code ignored;
-        fs::create_directories(fonts, ignored);
-        fs::copy_file("/usr/share/wine/fonts/marlett.ttf", fonts / "marlett.ttf", ignored);
-        dpi_ = 0; // unknown until set
-    }
     const ProcessResult r = Wine({Exe("hostctl").string(), "sysinfo"}, kHere);
     info_ = Values(r.out);
     for (const char* key : {"user", "computer", "screen", "dpi", "twipsperpixel", "acp"}) {
@@ -269,35 +252,22 @@ void WineSession::Boot() {
 }
 
 void WineSession::Stop() {
-    if (started_ && fs::exists(prefix_ / "system.reg") && Env("PINDREL_E2E_KEEP_WINESERVER") != "1")
-        RunProcess(WithEnv({kServer, "-k"}), kHere);
+    if (started_ && fs::exists(prefix_ / "system.reg"))
+        RunProcess(Shell({"wineserver", "-k"}), kHere);
     xvfb_.Stop(SIGTERM); // SIGTERM: Xvfb removes its lock file and socket
     started_ = false;
 }
 
 ProcessResult WineSession::Wine(const std::vector<std::string>& args, const fs::path& cwd) const {
-    return RunProcess(WithEnv(Concat({kLoader}, args)), cwd);
+    return RunProcess(Shell(Concat({"wine"}, args)), cwd);
 }
 
 Process WineSession::WineInBackground(const std::vector<std::string>& args, const fs::path& cwd,
                                       const fs::path& log) const {
     const int fd = open(log.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-    Process process(WithEnv(Concat({kLoader}, args)), cwd, fd, fd);
+    Process process(Shell(Concat({"wine"}, args)), cwd, fd, fd);
     close(fd);
     return process;
-}
-
-void WineSession::SetDpi(int dpi) {
-    if (dpi == dpi_)
-        return;
-    const ProcessResult r = Wine({"reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels",
-                                  "/t", "REG_DWORD", "/d", std::to_string(dpi), "/f"},
-                                 kHere);
-    if (r.status != 0)
-        throw HarnessError("cannot set the DPI: " + r.Describe());
-    for (const char* step : {"-k", "-w", "-p"})
-        RunProcess(WithEnv({kServer, step}), kHere);
-    dpi_ = dpi;
 }
 
 // ---- the fixture ---------------------------------------------------------------------------
@@ -331,14 +301,14 @@ ProcessResult E2eTest::Tool(const std::string& name, const std::vector<std::stri
 // ---- the stand-in desktop ----------------------------------------------------------------
 
 // The next test's desktop must not meet this one: the host is stopped and waited for.
-void DesktopTest::TearDown() {
+void E2eTest::TearDown() {
     if (desktop_.running()) {
         Tool("hostctl", {"stop"}, -1);
         desktop_.Wait();
     }
 }
 
-void DesktopTest::StartDesktop(const std::string& scenario) {
+void E2eTest::StartDesktop(const std::string& scenario) {
     const std::string n = std::to_string(++files_);
     const fs::path file = dir() / ("scenario-" + n + ".txt");
     const fs::path ready = dir() / ("desktop-ready-" + n + ".txt");
@@ -354,7 +324,7 @@ void DesktopTest::StartDesktop(const std::string& scenario) {
     }
 }
 
-DesktopState DesktopTest::Dump() {
+DesktopState E2eTest::Dump() {
     const fs::path file = dir() / ("desktop-state-" + std::to_string(++files_) + ".txt");
     Tool("hostctl", {"dump", WinPath(file)});
     const std::string text = ReadFile(file);
@@ -380,7 +350,7 @@ DesktopState DesktopTest::Dump() {
     return state;
 }
 
-std::map<std::string, std::string> DesktopTest::HostRun(const std::vector<std::string>& args) {
+std::map<std::string, std::string> E2eTest::HostRun(const std::vector<std::string>& args) {
     const ProcessResult r = Tool("hostctl", args, -1);
     auto values = Values(r.out);
     if (!values.count("exit"))
@@ -388,15 +358,11 @@ std::map<std::string, std::string> DesktopTest::HostRun(const std::vector<std::s
     return values;
 }
 
-unsigned long DesktopTest::RunExact(const fs::path& exe, const std::string& commandLine) {
+unsigned long E2eTest::Run(const fs::path& exe, const std::string& commandLine) {
     return std::stoul(HostRun({"run", WinPath(exe), commandLine}).at("exit"));
 }
 
-unsigned long DesktopTest::Pindrel(const fs::path& exe, const std::string& arguments) {
-    return RunExact(exe, exe.filename().string() + " " + arguments);
-}
-
-fs::path DesktopTest::LayoutOf(const fs::path& exe) const {
+fs::path E2eTest::LayoutOf(const fs::path& exe) const {
     return exe.parent_path() / (session().ProfileKey() + "@" + session().info("screen") + ".txt");
 }
 

@@ -8,10 +8,11 @@
 //                                  the headless and the X11 prefix (default: "wineprefix" and
 //                                  "wineprefix-x11" beside the test binary). A run ends every Wine
 //                                  process of its prefixes, so nothing else may use them.
-//   PINDREL_E2E_KEEP_WINESERVER=1  leave the wineservers running after the run
 //   PINDREL_E2E_WITHOUT_WINE=1     skip every test, saying so (otherwise a Wine that cannot start
 //                                  fails every test)
-//   WINELOADER, WINESERVER         the 64-bit loader and server (default: Debian's wine64 ones)
+//   PINDREL_WINE64, PINDREL_WINESERVER
+//                                  the 64-bit loader and server (scripts/wine-env.sh, through which
+//                                  every Wine command runs; default: Debian's wine64 ones)
 #pragma once
 
 #include <gtest/gtest.h>
@@ -30,6 +31,7 @@ namespace fs = std::filesystem;
 
 // Only ends a hung process; no test measures time with it.
 constexpr std::chrono::seconds kHangGuard{120};
+constexpr int kX11Dpi = 120;
 
 // What the harness throws when it cannot do its job; GoogleTest reports it as a failure.
 struct HarnessError : std::runtime_error {
@@ -81,7 +83,8 @@ std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<st
 fs::path Exe(const std::string& name);
 
 // One Wine prefix with its own wineserver: headless (the null graphics driver) or on an Xvfb
-// display (the X11 driver). Each starts on first use and reports what went wrong when it cannot.
+// display (the X11 driver, at kX11Dpi dots per inch). Each starts on first use and reports what
+// went wrong when it cannot.
 class WineSession {
   public:
     static WineSession& Headless();
@@ -98,13 +101,12 @@ class WineSession {
     ProcessResult Wine(const std::vector<std::string>& args, const fs::path& cwd) const;
     Process WineInBackground(const std::vector<std::string>& args, const fs::path& cwd,
                              const fs::path& log) const;
-    // Sets the DPI for programs started from now on: Wine's desktop process keeps the DPI it
-    // started with, so a change restarts the server, as a change on Windows takes a new logon.
-    void SetDpi(int dpi);
 
   private:
     explicit WineSession(bool x11) : x11_(x11) {}
-    std::vector<std::string> WithEnv(const std::vector<std::string>& argv) const;
+    // `command` (wine, wineserver, pindrel_wine_prefix, eval ...) after sourcing
+    // scripts/wine-env.sh with this session's prefix and display.
+    std::vector<std::string> Shell(const std::vector<std::string>& command) const;
     void Boot();
     void Stop();
 
@@ -114,28 +116,7 @@ class WineSession {
     fs::path prefix_;
     std::string display_;
     Process xvfb_;
-    int dpi_ = 96;
     std::map<std::string, std::string> info_;
-};
-
-// Windows programs run in a fresh folder per test (kept after the run under e2e-work/ for
-// inspection), in the headless session unless a fixture names another.
-class E2eTest : public ::testing::Test {
-  protected:
-    explicit E2eTest(WineSession& session = WineSession::Headless()) : session_(session) {}
-    void SetUp() override;
-
-    WineSession& session() const { return session_; }
-    const fs::path& dir() const { return dir_; }
-    // A copy of pindrel.exe (under `name`) in a sub-folder of the test's folder.
-    fs::path CopyPindrel(const fs::path& subFolder, const std::string& name = "pindrel.exe");
-    // One of the helper programs (hostctl, wincheck, iniprobe) run in the test's folder; throws
-    // unless it ends with status 0 or `ok` (any status when `ok` is negative).
-    ProcessResult Tool(const std::string& name, const std::vector<std::string>& args, int ok = 0);
-
-  private:
-    WineSession& session_;
-    fs::path dir_;
 };
 
 // The stand-in desktop's state (its format is described in tools/desktop-host/desktop-host.cpp):
@@ -148,11 +129,24 @@ struct DesktopState {
     int Number(const std::string& key) const { return std::stoi(listView.at(key)); }
 };
 
-// One stand-in desktop at a time (tools/desktop-host, which documents its scenario format), and
-// pindrel.exe started through hostctl.exe.
-class DesktopTest : public E2eTest {
+// Windows programs run in a fresh folder per test (kept after the run under e2e-work/ for
+// inspection), in the headless session unless a fixture names another; one stand-in desktop at a
+// time (tools/desktop-host, which documents its scenario format), and pindrel.exe started through
+// hostctl.exe.
+class E2eTest : public ::testing::Test {
   protected:
+    explicit E2eTest(WineSession& session = WineSession::Headless()) : session_(session) {}
+    void SetUp() override;
     void TearDown() override;
+
+    WineSession& session() const { return session_; }
+    const fs::path& dir() const { return dir_; }
+    // A copy of pindrel.exe (under `name`) in a sub-folder of the test's folder.
+    fs::path CopyPindrel(const fs::path& subFolder, const std::string& name = "pindrel.exe");
+    // One of the helper programs (hostctl, wincheck, iniprobe) run in the test's folder; throws
+    // unless it ends with status 0 or `ok` (any status when `ok` is negative).
+    ProcessResult Tool(const std::string& name, const std::vector<std::string>& args, int ok = 0);
+
     // Starts the stand-in desktop with this scenario and waits until it is ready; throws when it
     // does not get there.
     void StartDesktop(const std::string& scenario);
@@ -162,14 +156,14 @@ class DesktopTest : public E2eTest {
     // `runwindow` waits for its window and closes it; `runlocked <file> <exe> <line>` runs it
     // while `file` is held open and shared with nobody. Throws when it printed no exit code.
     std::map<std::string, std::string> HostRun(const std::vector<std::string>& args);
-    // The exit status of `exe` started with exactly this command line, or as "<its file name>
-    // <arguments>".
-    unsigned long RunExact(const fs::path& exe, const std::string& commandLine);
-    unsigned long Pindrel(const fs::path& exe, const std::string& arguments);
+    // The exit status of `exe` started with exactly this command line.
+    unsigned long Run(const fs::path& exe, const std::string& commandLine);
     // The layout file beside `exe`: user@computer@WxH.txt for this session.
     fs::path LayoutOf(const fs::path& exe) const;
 
   private:
+    WineSession& session_;
+    fs::path dir_;
     Process desktop_;
     int files_ = 0;
 };

@@ -1,10 +1,10 @@
 // The real pindrel.exe against the stand-in desktop (tools/desktop-host): what a save writes and
 // what a save that cannot replace its file leaves, a restore that puts every icon back with the
 // real list view's painting held, one that a locked layout stops, the desktop found under
-// "WorkerW" or not at all, the command texts and the stored view mode. The rules that need no
-// real Windows (the restore's search through the file, the placement settings' fallbacks, the
-// parsing of the command line, every shape of desktop) are the unit tests' on the simulated
-// session.
+// "WorkerW" or not at all, the command texts, the stored view mode, and a desktop that goes away
+// in the middle. The rules that need no real Windows (the restore's search through the file, the
+// placement settings' fallbacks, the parsing of the command line, every shape of desktop) are the
+// unit tests' on the simulated session.
 #include "Harness.h"
 
 #include <algorithm>
@@ -19,15 +19,15 @@ namespace {
 using Icons = std::vector<std::string>;
 using Files = std::vector<std::string>;
 
-// The icons as scenario lines.
-std::string Lines(const Icons& icons) {
+// The icons as scenario lines, with `end` after each.
+std::string Lines(const Icons& icons, const char* end = "\n") {
     std::string text;
     for (const std::string& icon : icons)
-        text += icon + "\n";
+        text += icon + end;
     return text;
 }
 
-class PindrelTest : public DesktopTest {
+class PindrelTest : public E2eTest {
   protected:
     Files AppFiles(const fs::path& exe) const {
         Files files{LayoutOf(exe).filename().string(), exe.filename().string()};
@@ -38,9 +38,8 @@ class PindrelTest : public DesktopTest {
     // by the integer rule (screen twips and twips per pixel each rounded to whole numbers,
     // divided as integers, halved with a half going to the even neighbour), `below` steps of 20
     // pixels lower.
-    std::string Cursor(const std::string& name, int below = 0) const {
-        int size[2] = {};
-        int dpi[2] = {};
+    std::string Cursor(const std::string& name, int below) const {
+        int size[2] = {}, dpi[2] = {};
         long half[2] = {};
         std::sscanf(session().info("screen").c_str(), "%dx%d", &size[0], &size[1]);
         std::sscanf(session().info("dpi").c_str(), "%d,%d", &dpi[0], &dpi[1]);
@@ -51,6 +50,10 @@ class PindrelTest : public DesktopTest {
         }
         return std::to_string(half[0]) + "," + std::to_string(half[1] + 20 * below) + "," + name;
     }
+    static void ExpectNumbers(const DesktopState& state, const std::map<std::string, int>& want) {
+        for (const auto& [key, number] : want)
+            EXPECT_EQ(state.Number(key), number) << key;
+    }
 };
 
 // Save, scramble, restore: every name through the real list view in the shell's process, the code
@@ -59,46 +62,38 @@ class PindrelTest : public DesktopTest {
 // replaces the file whole or not at all; a layout held open by another program stops a restore.
 TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     ASSERT_EQ(session().info("acp"), "1252") << "the expected bytes are those of code page 1252";
-    const Icons icons = {
-        "120,45,Work files",
-        "-75,20,Notes \xE6\x97\xA5\xE6\x9C\xAC", // outside the code page
-        "333,-23,  padded name  ",               // blanks at the ends are cut
-        "-8,300,a, b,c ",                        // commas stay
-        "5,5,",                                  // never matched: takes the cursor
-        "640,412,   ",                           // empty once trimmed: likewise
-        "517,96,Caf\xC3\xA9 \xC3\x91"
-        "and\xC3\xBA \xE2\x82\xAC"
-        "5",
-        "999,701,R\xC3\xA9sum\xC3\xA9 of the quarterly figures, north region v2",
-        "48,160,0123456789abcdefghijABCDEFGHIJ0123456789", // exactly 40: whole
-        "77,431,Work files",                               // a duplicate
+    // Each icon as the scenario gives it and its line in the layout file: one line per item in
+    // index order, CR LF, code page 1252, a name cut to its first 40 UTF-16 units (so "é" counts
+    // one, not its two UTF-8 bytes).
+    const std::vector<std::pair<std::string, std::string>> table = {
+        {"120,45,Work files", "120,45,Work files"},
+        {"-75,20,Notes \xE6\x97\xA5\xE6\x9C\xAC", "-75,20,Notes ??"}, // outside the code page
+        {"333,-23,  padded name  ", "333,-23,padded name"},           // blanks at the ends are cut
+        {"-8,300,a, b,c ", "-8,300,a, b,c"},                          // commas stay
+        {"5,5,", "5,5,"},            // never matched: takes the cursor
+        {"640,412,   ", "640,412,"}, // empty once trimmed: likewise
+        {"517,96,Caf\xC3\xA9 \xC3\x91o\xC3\xBA \xE2\x82\xAC!", "517,96,Caf\xE9 \xD1o\xFA \x80!"},
+        {"999,701,R\xC3\xA9sum\xC3\xA9 of the quarterly figures, north region v2",
+         "999,701,R\xE9sum\xE9 of the quarterly figures, north r"},
+        {"48,160,0123456789abcdefghijABCDEFGHIJ0123456789", ""}, // exactly 40: whole
+        {"77,431,Work files", ""},                               // a duplicate
     };
+    Icons icons, lines;
+    for (const auto& [icon, line] : table) {
+        icons.push_back(icon);
+        lines.push_back(line.empty() ? icon : line);
+    }
     StartDesktop("shape=twolistviews\nautoarrange=1\n" + Lines(icons) +
                  "[second]\n31,32,Other one\n");
     const fs::path exe = CopyPindrel("app");
     const fs::path layout = LayoutOf(exe);
-    ASSERT_EQ(Pindrel(exe, "-s"), 0u);
-    // One line per item in index order, CR LF, code page 1252, a name cut to its first 40
-    // UTF-16 units (so "é" counts one, not its two UTF-8 bytes).
-    const std::string saved = "120,45,Work files\r\n"
-                              "-75,20,Notes ??\r\n"
-                              "333,-23,padded name\r\n"
-                              "-8,300,a, b,c\r\n"
-                              "5,5,\r\n"
-                              "640,412,\r\n"
-                              "517,96,Caf\xE9 \xD1"
-                              "and\xFA \x80"
-                              "5\r\n"
-                              "999,701,R\xE9sum\xE9 of the quarterly figures, north r\r\n"
-                              "48,160,0123456789abcdefghijABCDEFGHIJ0123456789\r\n"
-                              "77,431,Work files\r\n";
+    ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
+    const std::string saved = Lines(lines, "\r\n");
     EXPECT_EQ(ReadFile(layout), saved);
     EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
     // The save switched auto-arrange off, moved nothing and left painting alone.
     DesktopState state = Dump();
-    EXPECT_EQ(state.Number("autoarrange"), 0);
-    EXPECT_EQ(state.Number("moves"), 0);
-    EXPECT_EQ(state.Number("redrawoff"), 0);
+    ExpectNumbers(state, {{"autoarrange", 0}, {"moves", 0}, {"redrawoff", 0}});
     EXPECT_EQ(state.icons, icons);
 
     // An icon moves; a save while the file is held open, or is immutable, ends with status 2 and
@@ -111,13 +106,13 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     fs::permissions(layout, fs::perms::owner_write, fs::perm_options::remove);
     ASSERT_EQ(RunProcess({"chattr", "+i", layout.string()}, dir()).status, 0)
         << "chattr +i refused";
-    EXPECT_EQ(Pindrel(exe, "-s"), 2u);
+    EXPECT_EQ(Run(exe, "pindrel.exe -s"), 2u);
     EXPECT_EQ(RunProcess({"chattr", "-i", layout.string()}, dir()).status, 0);
     fs::permissions(layout, fs::perms::owner_write, fs::perm_options::add);
     EXPECT_EQ(ReadFile(layout), saved);
     EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe)) << "a temporary file was left";
     // Once nothing stands in the way, the next save replaces the file.
-    ASSERT_EQ(Pindrel(exe, "-s"), 0u);
+    ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
     const std::string resaved = "-2,-3,Work files\r\n" + saved.substr(saved.find("-75"));
     EXPECT_EQ(ReadFile(layout), resaved);
 
@@ -135,23 +130,24 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     EXPECT_EQ(state.icons, scrambled.icons);
     for (const char* key : {"moves", "autoarrange", "redrawoff"})
         EXPECT_EQ(state.Number(key), scrambled.Number(key)) << key;
-    ASSERT_EQ(Pindrel(exe, "-r"), 0u);
+    ASSERT_EQ(Run(exe, "pindrel.exe -r"), 0u);
     state = Dump();
     Icons expected = icons;
     expected[0] = "-2,-3,Work files";
-    expected[4] = Cursor("");
+    expected[4] = Cursor("", 0);
     expected[5] = Cursor("   ", 1);
     EXPECT_EQ(state.icons, expected);
     // Auto-arrange was off for every move and is on again now. Every move arrived with painting
     // off; it was turned off once and on once, is on now, and the list view has painted since. A
     // restore writes no layout.
-    EXPECT_EQ(state.Number("moves"), static_cast<int>(icons.size()));
-    EXPECT_EQ(state.Number("arrangedmoves"), 0);
-    EXPECT_EQ(state.Number("autoarrange"), 1);
-    EXPECT_EQ(state.Number("heldmoves"), state.Number("moves"));
-    EXPECT_EQ(state.Number("redrawoff"), 1);
-    EXPECT_EQ(state.Number("redrawon"), 1);
-    EXPECT_EQ(state.Number("redraw"), 1);
+    const int moves = static_cast<int>(icons.size());
+    ExpectNumbers(state, {{"moves", moves},
+                          {"arrangedmoves", 0},
+                          {"autoarrange", 1},
+                          {"heldmoves", moves},
+                          {"redrawoff", 1},
+                          {"redrawon", 1},
+                          {"redraw", 1}});
     EXPECT_GT(state.Number("painted"), scrambled.Number("painted"));
     EXPECT_EQ(ReadFile(layout), resaved);
     EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
@@ -168,11 +164,11 @@ TEST_F(PindrelTest, CommandTextsAndTheStoredViewModeOnTheDesktopUnderWorkerW) {
     // In a folder whose name holds a space, under a name of its own.
     const fs::path exe = CopyPindrel("my tools", "Tool.exe");
     WriteFile(LayoutOf(exe), "10,20,Kept\r\n");
-    EXPECT_EQ(Pindrel(exe, "-s"), 1u);
-    EXPECT_EQ(Pindrel(exe, "-r"), 1u);
+    EXPECT_EQ(Run(exe, "Tool.exe -s"), 1u);
+    EXPECT_EQ(Run(exe, "Tool.exe -r"), 1u);
     EXPECT_EQ(ReadFile(LayoutOf(exe)), "10,20,Kept\r\n");
     fs::remove(LayoutOf(exe));
-    EXPECT_EQ(Pindrel(exe, "-s"), 1u);
+    EXPECT_EQ(Run(exe, "Tool.exe -s"), 1u);
     EXPECT_EQ(FilesIn(exe.parent_path()), Files{"Tool.exe"}) << "a missing layout was made";
 
     const Icons icons = {"60,70,One", "-10,210,Two", "430,95,Three"};
@@ -187,12 +183,11 @@ TEST_F(PindrelTest, CommandTextsAndTheStoredViewModeOnTheDesktopUnderWorkerW) {
     // Nothing saved, nothing stored, the desktop as it was.
     EXPECT_EQ(FilesIn(exe.parent_path()), Files{"Tool.exe"});
     DesktopState state = Dump();
-    EXPECT_EQ(state.Number("autoarrange"), 1);
-    EXPECT_EQ(state.Number("moves"), 0);
+    ExpectNumbers(state, {{"autoarrange", 1}, {"moves", 0}});
     EXPECT_EQ(state.icons, icons);
 
-    EXPECT_EQ(RunExact(exe, "\"" + WinPath(exe) + "\" -S"), 0u);
-    EXPECT_EQ(ReadFile(LayoutOf(exe)), "60,70,One\r\n-10,210,Two\r\n430,95,Three\r\n");
+    EXPECT_EQ(Run(exe, "\"" + WinPath(exe) + "\" -S"), 0u);
+    EXPECT_EQ(ReadFile(LayoutOf(exe)), Lines(icons, "\r\n"));
     // The list view's style keeps the view it was made with (icon), so "Icon" after "Report"
     // works only when the switch names the shown view. LVM_GETVIEW: 0 icon, 1 details, 2 small.
     const struct {
@@ -207,12 +202,42 @@ TEST_F(PindrelTest, CommandTextsAndTheStoredViewModeOnTheDesktopUnderWorkerW) {
             WriteFile(exe.parent_path() / "Tool.ini",
                       "[IconType]\r\n" + session().ProfileKey() + "=" + restore.stored + "\r\n");
         Tool("hostctl", {"scramble"});
-        EXPECT_EQ(RunExact(exe, restore.line), 0u);
+        EXPECT_EQ(Run(exe, restore.line), 0u);
         state = Dump();
         EXPECT_EQ(state.Number("view"), restore.view);
         if (restore.view != 1) {
             EXPECT_EQ(state.icons, icons);
         }
+    }
+}
+
+// The desktop list view destroyed in the middle, right after a given request of Pindrel's: a save
+// fails (status 1 when it was gone before the names, 4 while they were read) and leaves the old
+// layout byte for byte and no temporary file; a restore ends quietly, and the icon it had moved
+// stays moved.
+TEST_F(PindrelTest, ADesktopThatVanishesMidwayLosesNoLayout) {
+    const fs::path exe = CopyPindrel("app");
+    const std::string old = "200,210,One\r\n300,310,Two\r\n";
+    const struct {
+        int after; // requests answered; a save: count, two positions, count, two names, count
+        const char* line;
+        unsigned long status;
+    } scenes[] = {{3, "pindrel.exe -s", 1}, {5, "pindrel.exe -s", 4}, {9, "pindrel.exe -r", 0}};
+    for (const auto& scene : scenes) {
+        SCOPED_TRACE(std::string(scene.line) + ", gone after " + std::to_string(scene.after));
+        WriteFile(LayoutOf(exe), old);
+        StartDesktop("vanish=" + std::to_string(scene.after) + "\n10,20,One\n30,40,Two\n");
+        EXPECT_EQ(Run(exe, scene.line), scene.status);
+        const DesktopState state = Dump();
+        EXPECT_EQ(state.listView.at("vanished"), "1");
+        EXPECT_EQ(ReadFile(LayoutOf(exe)), old);
+        EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
+        if (scene.status == 0) {
+            ASSERT_EQ(state.icons.size(), 2u);
+            EXPECT_EQ(state.icons[0], "200,210,One");
+            EXPECT_NE(state.icons[1], "300,310,Two");
+        }
+        TearDown();
     }
 }
 

@@ -42,33 +42,20 @@ std::vector<std::pair<std::string, Fields>> Parse(const std::string& text) {
     return lines;
 }
 
-unsigned long Style(const Fields& c) {
-    return std::stoul(c.at("style"), nullptr, 16);
-}
-
-// The kind of control a window is by its class (and a button's style).
-std::optional<Kind> KindOf(const Fields& c) {
-    const char* name = c.at("class").c_str();
-    if (strcasecmp(name, "Button") == 0)
-        return (Style(c) & 0x0F) == 0x07 ? Kind::Frame : Kind::Button;
-    if (strcasecmp(name, "Static") == 0)
-        return Kind::Label;
-    if (strcasecmp(name, "Edit") == 0)
-        return Kind::TextBox;
-    if (strcasecmp(name, "ComboBox") == 0)
-        return Kind::DropDownList;
-    return std::nullopt;
-}
-
-// The style bits looked at per kind, and their values: labels SS_LEFT (left-aligned, wrapping at
-// words); text boxes one line that scrolls and takes any text (ES_AUTOHSCROLL; not ES_MULTILINE,
-// ES_NUMBER, ES_READONLY); CBS_DROPDOWNLIST; BS_PUSHBUTTON (no default button, no check box).
-// Frames are found by their BS_GROUPBOX style already.
-const std::map<Kind, std::pair<unsigned long, unsigned long>> kStyles = {
-    {Kind::Label, {0x1F, 0x00}},
-    {Kind::TextBox, {0x2884, 0x0080}},
-    {Kind::DropDownList, {0x03, 0x03}},
-    {Kind::Button, {0x0F, 0x00}}};
+// Each kind's window class and the style bits looked at, with their values: frames
+// BS_GROUPBOX; labels SS_LEFT (left-aligned, wrapping at words); text boxes one line that scrolls
+// and takes any text (ES_AUTOHSCROLL; not ES_MULTILINE, ES_NUMBER, ES_READONLY);
+// CBS_DROPDOWNLIST; BS_PUSHBUTTON (no default button, no check box).
+struct KindStyle {
+    const char* windowClass;
+    unsigned long mask;
+    unsigned long bits;
+};
+const std::map<Kind, KindStyle> kKinds = {{Kind::Frame, {"Button", 0x0F, 0x07}},
+                                          {Kind::Label, {"Static", 0x1F, 0x00}},
+                                          {Kind::TextBox, {"Edit", 0x2884, 0x0080}},
+                                          {Kind::DropDownList, {"ComboBox", 0x03, 0x03}},
+                                          {Kind::Button, {"Button", 0x0F, 0x00}}};
 
 double Pixels(int twips, int dpi) {
     return twips * dpi / 1440.0;
@@ -82,16 +69,16 @@ class WindowTest : public E2eTest {
   protected:
     WindowTest() : E2eTest(WineSession::X11()) {}
 
-    // pindrel.exe with no arguments in the app folder at `dpi` once its window is shown and idle,
-    // and the window as the table describes it at `dpi`: caption, client size, and every
+    // pindrel.exe with no arguments in the app folder once its window is shown and idle, and the
+    // window as the table describes it at the session's DPI: caption, client size, and every
     // control's class, caption, style, rectangle within a pixel and tab stop.
-    void StartPindrel(int dpi) {
-        session().SetDpi(dpi);
+    void StartPindrel() {
+        const int dpi = kX11Dpi;
         CopyPindrel("app");
         pindrel_ = session().WineInBackground({(app() / "pindrel.exe").string()}, app(),
                                               dir() / "pindrel.log");
         Tool("wincheck", {"wait"});
-        controls_ = Controls("controls-" + std::to_string(dpi));
+        controls_ = Controls("controls");
         int width = 0;
         int height = 0;
         std::sscanf(window_.at("client").c_str(), "%d,%d", &width, &height);
@@ -103,16 +90,17 @@ class WindowTest : public E2eTest {
         ASSERT_EQ(controls_.size(), layout::kControlCount);
         for (const layout::ControlSpec& row : layout::kControls) {
             const Fields& c = controls_.at(row.name);
-            SCOPED_TRACE(std::string(row.name) + ", style " + c.at("style"));
-            EXPECT_EQ(KindOf(c), row.kind) << c.at("class");
+            const unsigned long style = std::stoul(c.at("style"), nullptr, 16);
+            const KindStyle& kind = kKinds.at(row.kind);
+            SCOPED_TRACE(std::string(row.name) + ", class " + c.at("class") + ", style " +
+                         c.at("style"));
+            EXPECT_EQ(strcasecmp(c.at("class").c_str(), kind.windowClass), 0);
+            EXPECT_EQ(style & kind.mask, kind.bits) << "its kind's style";
             if (row.kind != Kind::TextBox && row.kind != Kind::DropDownList) {
                 EXPECT_EQ(c.at("text"), row.caption);
             }
             EXPECT_EQ(c.at("visible") + c.at("enabled"), "11");
             EXPECT_EQ(c.at("tabstop") == "1", layout::TakesFocus(row.kind)) << "WS_TABSTOP";
-            if (const auto kind = kStyles.find(row.kind); kind != kStyles.end()) {
-                EXPECT_EQ(Style(c) & kind->second.first, kind->second.second) << "its kind's style";
-            }
             const layout::TwipsRect t = layout::ClientRectTwips(row);
             int r[4] = {};
             std::sscanf(c.at("rect").c_str(), "%d,%d,%d,%d", &r[0], &r[1], &r[2], &r[3]);
@@ -199,7 +187,7 @@ TEST_F(WindowTest, FollowsTheTableTakesTypedSettingsAndClosesOnEscapeRelease) {
                                profile + "=Report\r\n";
     fs::create_directories(app());
     WriteFile(app() / "pindrel.ini", "[Default]\r\nStartX=40\r\n" + stored);
-    StartPindrel(120);
+    StartPindrel();
     EXPECT_EQ(NameOf(window_.at("focus")), "cmdSave") << "the focus at the start";
     EXPECT_EQ(FieldTexts(controls_), (Strings{"40", "-15", "14", "12"}));
     EXPECT_EQ(controls_["cmbView"]["items"], "Icon|List|Report|Small Icon");

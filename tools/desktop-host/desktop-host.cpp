@@ -11,10 +11,12 @@
 //
 // Usage: desktop-host.exe <scenario file> <ready file>
 //
-// When the desktop is in place the host writes the ready file ("pid=<process id>" and CR LF; it is
-// written under another name and renamed, so it is complete once it exists). Closing the "Progman"
-// window (or the top-level "SHELLDLL_DefView") ends the host with exit code 0, also while it is
-// still setting up, in which case no ready file is written.
+// When the desktop is in place the host reserves the free address space below 4 GiB, so that what
+// other programs allocate in it lies above (a 64-bit address cut to 32 bits points nowhere), and
+// writes the ready file ("pid=<process id>" and CR LF; it is written under another name and
+// renamed, so it is complete once it exists). Closing the "Progman" window (or the top-level
+// "SHELLDLL_DefView") ends the host with exit code 0, also while it is still setting up, in which
+// case no ready file is written.
 //
 // Scenario file: UTF-8 text (a BOM is allowed), one entry a line, LF or CR LF line ends.
 //   # text                 a comment; comments and empty lines are ignored
@@ -99,6 +101,32 @@ bool WriteReadyFile(const std::string& path) {
            MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING);
 }
 
+// Reserves every free range of the host's address space below 4 GiB, so that what other programs
+// allocate in it from now on (pindrel.exe's record and text buffers) lies above 4 GiB, as it may
+// in the 64-bit shell: an address cut to 32 bits in a record then points nowhere. Gives the MiB
+// reserved; a 32-bit host reserves nothing.
+unsigned long long ReserveLowMemory() {
+    constexpr unsigned long long kLimit = 1ULL << 32, kGranularity = 0x10000;
+    unsigned long long reserved = 0;
+    MEMORY_BASIC_INFORMATION info;
+    for (unsigned long long at = kGranularity; sizeof(void*) == 8 && at < kLimit;
+         at += info.RegionSize) {
+        if (VirtualQuery(reinterpret_cast<void*>(static_cast<ULONG_PTR>(at)), &info, sizeof info) !=
+            sizeof info)
+            break;
+        // A reservation starts on the allocation granularity; the pieces of a free range before
+        // that boundary cannot be allocated by anyone.
+        const unsigned long long end =
+            at + info.RegionSize < kLimit ? at + info.RegionSize : kLimit;
+        const unsigned long long from = (at + kGranularity - 1) & ~(kGranularity - 1);
+        if (info.State == MEM_FREE && from < end &&
+            VirtualAlloc(reinterpret_cast<void*>(static_cast<ULONG_PTR>(from)),
+                         static_cast<SIZE_T>(end - from), MEM_RESERVE, PAGE_NOACCESS))
+            reserved += end - from;
+    }
+    return reserved >> 20;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -126,6 +154,7 @@ int main(int argc, char** argv) {
     case Fill::Done:
         break;
     }
+    std::fprintf(stderr, "desktop-host: %llu MiB below 4 GiB reserved\n", ReserveLowMemory());
     if (!WriteReadyFile(argv[2])) {
         std::fprintf(stderr, "desktop-host: cannot write %s\n", argv[2]);
         return 5;
