@@ -3,13 +3,11 @@
 // desktop; the switch test against a check of its own; and ArgumentText on the input taken as a
 // whole command line and as the arguments after a program's name.
 #include "CommandLine.h"
+#include "FakeProgramWindow.h" // tests/: the window the unit tests start the program with
 #include "FuzzInput.h"
 #include "ProgramStart.h"
-#include "frmMain.h"
-#include "platform/sim/HeadlessControls.h"
 #include "platform/sim/SimSession.h"
 
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,26 +16,6 @@ using namespace pindrel;
 using fuzz::Require;
 
 namespace {
-
-class FakeWindow final : public ProgramWindow {
-  public:
-    bool createFails = false;
-    bool shown = false;
-    std::vector<std::string> startFailures;
-    sim::HeadlessControls headless;
-
-    void Create() override {
-        if (createFails)
-            throw std::runtime_error("The window could not be created");
-    }
-    Controls& controls() override { return headless; }
-    void Attach(frmMain*) override {}
-    bool closeRequested() const override { return headless.closed; }
-    void Show() override { shown = true; }
-    void Destroy() override {}
-    int RunMessageLoop() override { return 0; }
-    void ShowStartFailure(const std::string& message) override { startFailures.push_back(message); }
-};
 
 // "-s" or "-r", either letter in either case, with spaces (character 32 only) around.
 bool Silent(std::string_view text) {
@@ -74,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     session.SetCommandLine(text);
 
     for (const bool createFails : {false, true}) {
-        FakeWindow window;
+        testing::FakeProgramWindow window;
         window.createFails = createFails;
         RunProgram(session, session, window);
         Require(window.headless.errors.empty(), "the program showed a message");

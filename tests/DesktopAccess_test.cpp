@@ -30,9 +30,9 @@ struct Machine {
     int FormBits() const { return wow64Missing || queryRefused ? programBits : shellBits; }
 };
 
+// clang-format off
 const Machine kMachines[] = {
-    {"x64 program, 64-bit shell", 64, 64, 64},
-    {"x64 program, WOW64 shell", 64, 64, 32},
+    {"x64 program, 64-bit shell", 64, 64, 64}, {"x64 program, WOW64 shell", 64, 64, 32},
     {"x86 program under WOW64, 64-bit shell", 64, 32, 64},
     {"x86 program under WOW64, WOW64 shell", 64, 32, 32},
     {"x86 program, 32-bit Windows", 32, 32, 32},
@@ -41,8 +41,8 @@ const Machine kMachines[] = {
     {"x64 program, WOW64 shell, no IsWow64Process", 64, 64, 32, kNt, true},
     {"x64 program, WOW64 shell, query refused", 64, 64, 32, kNt, false, true},
     {"x86 program, WOW64 shell, query refused", 64, 32, 32, kNt, false, true},
-    {"x86 program, 64-bit shell, no IsWow64Process", 64, 32, 64, kNt, true},
-};
+    {"x86 program, 64-bit shell, no IsWow64Process", 64, 32, 64, kNt, true}};
+// clang-format on
 
 } // namespace
 

@@ -9,6 +9,7 @@
 
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace pindrel;
@@ -98,27 +99,20 @@ TEST_F(DesktopLookup, ProgmanThenTheFirstWorkerWWithAShellViewThenTheTopLevelWin
 // FindWindowExA with a window to start after: it must be a child of the parent (a top-level
 // window for parent 0), and the search goes on after it.
 TEST_F(DesktopLookup, SimulatedSearchContinuesAfterTheWindowGiven) {
-    Hwnd ignored{};
+    Hwnd none{};
     const std::vector<Hwnd> w =
-        Build("WorkerW Other WorkerW WorkerW:2 WorkerW WorkerW WorkerW", ignored);
+        Build("WorkerW Other WorkerW WorkerW:2 WorkerW WorkerW WorkerW", none);
     session->DestroyWindow(w[5]);
-    const struct {
-        Hwnd parent, after;
-        const char* className;
-        Hwnd found;
-    } cases[] = {
-        {Hwnd{0}, Hwnd{0}, "WorkerW", w[0]},
-        {Hwnd{0}, w[0], "WorkerW", w[2]},
-        {Hwnd{0}, w[2], "WorkerW", w[4]},
-        {Hwnd{0}, w[4], "WorkerW", w[6]}, // w[5] is gone
-        {Hwnd{0}, w[6], "WorkerW", Hwnd{0}},
-        {Hwnd{0}, w[0], nullptr, w[1]},
-        {w[2], Hwnd{0}, "WorkerW", w[3]},
-        {Hwnd{0}, w[3], "WorkerW", Hwnd{0}}, // not a top-level window
-        {w[2], w[0], "WorkerW", Hwnd{0}},    // not a child of w[2]
-        {Hwnd{0}, w[5], "WorkerW", Hwnd{0}}, // not a live window
-    };
-    for (const auto& k : cases)
-        EXPECT_EQ(session->FindWindowExA(k.parent, k.after, k.className, nullptr), k.found)
-            << sim::Hex(raw(k.parent)) << " after " << sim::Hex(raw(k.after));
+    // The parent, the window to start after, the class and the window found. w[5] is gone; after
+    // w[3] (no top-level window), w[0] under w[2] (no child of it) and w[5] nothing is found.
+    // clang-format off
+    const std::tuple<Hwnd, Hwnd, const char*, Hwnd> cases[] = {
+        {none, none, "WorkerW", w[0]}, {none, w[0], "WorkerW", w[2]}, {none, w[2], "WorkerW", w[4]},
+        {none, w[4], "WorkerW", w[6]}, {none, w[6], "WorkerW", none}, {none, w[0], nullptr, w[1]},
+        {w[2], none, "WorkerW", w[3]}, {none, w[3], "WorkerW", none}, {w[2], w[0], "WorkerW", none},
+        {none, w[5], "WorkerW", none}};
+    // clang-format on
+    for (const auto& [parent, after, className, found] : cases)
+        EXPECT_EQ(session->FindWindowExA(parent, after, className, nullptr), found)
+            << sim::Hex(raw(parent)) << " after " << sim::Hex(raw(after));
 }

@@ -55,12 +55,8 @@ TEST_F(Form, WithoutADesktopNothingIsSavedAndTheUserIsTold) {
     Start();
     for (Button button : {Button::Save, Button::Load}) {
         form->ButtonClicked(button);
-        ASSERT_EQ(controls->errors.size(), 1u);
         // Both places the desktop is looked for are named.
-        EXPECT_NE(
-            controls->errors[0].find("Progman (or WorkerW) > SHELLDLL_DefView > SysListView32"),
-            std::string::npos)
-            << controls->errors[0];
+        ExpectOneError({"Progman (or WorkerW) > SHELLDLL_DefView > SysListView32"});
         EXPECT_TRUE(controls->IsEnabled(button));
         controls->errors.clear();
     }
@@ -107,16 +103,6 @@ TEST_F(Form, SetIconTypeSavesStoresAndRestoresAndTheStoredViewIsSelectedAtStart)
     form->cmdSetIconType_Click();
     EXPECT_NE(session->FileBytes(kIni).find("USER1@DESK1=\r\n"), std::string::npos);
     EXPECT_EQ(session->CurrentView(shell.listView), 2u);
-
-    // A save that fails stops it: nothing is stored and the view stays.
-    session->SetLocked(kLayout, true);
-    controls->ComboSelectText("Report");
-    form->ButtonClicked(Button::SetIconType);
-    session->SetLocked(kLayout, false);
-    ASSERT_EQ(controls->errors.size(), 1u);
-    EXPECT_NE(session->FileBytes(kIni).find("USER1@DESK1=\r\n"), std::string::npos);
-    EXPECT_EQ(session->CurrentView(shell.listView), 2u);
-    EXPECT_TRUE(controls->IsEnabled(Button::Save));
 
     // A stored view no entry has selects nothing; "-r" applies the stored view.
     session->WritePrivateProfileStringA("IconType", "USER1@DESK1", "Tiles", kIni);

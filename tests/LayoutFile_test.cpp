@@ -30,9 +30,8 @@ std::vector<std::string> Streamed(std::string_view text, std::size_t block) {
     LayoutLines lines(source);
     std::vector<std::string> out;
     LayoutEntry e;
-    while (lines.Next(e)) {
+    while (lines.Next(e))
         out.push_back(Line(e.candidate, e.x, e.y, e.name, e.nameTooLong));
-    }
     return out;
 }
 
@@ -72,9 +71,8 @@ TEST(LayoutFile, StreamedLinesAreTheLinesOfTheWholeText) {
         const auto expected = Whole(text);
         for (const std::size_t block :
              {std::size_t{1}, std::size_t{2}, std::size_t{7}, std::string_view::npos}) {
-            if (text.size() > 100000 && block < 2) {
+            if (text.size() > 100000 && block < 2)
                 continue;
-            }
             EXPECT_EQ(Streamed(text, block), expected)
                 << text.substr(0, 60) << " in blocks of " << block;
         }
@@ -83,13 +81,23 @@ TEST(LayoutFile, StreamedLinesAreTheLinesOfTheWholeText) {
 
 class LayoutPath : public pindrel::testing::SimTest {};
 
+// Where the platform reports pixels the tag is the pixel size at any dpi, also where 1440 / dpi
+// twips per pixel is no whole or half number (106 dpi: 13.584...) and differs between the axes.
+// Known in twips only, the width is divided by the horizontal twips per pixel and the height by
+// the vertical one, in single precision. At a drive's root the folder already ends with "\": two
+// separators in a row.
 TEST_F(LayoutPath, NameFromUserComputerAndScreenSize) {
-    session->SetScreenPixels(1366, 768);
-    EXPECT_EQ(LayoutFilePath(*session, "USER1", "DESK1"), "C:\\Tools\\USER1@DESK1@1366x768.txt");
-    // Known in twips only: the width is divided by the horizontal twips per pixel and the height
-    // by the vertical one (3840 at 7.5 is exactly 3840). At a drive's root the folder already
-    // ends with "\": two separators in a row.
-    session->SetScreen(28800.0f, 16200.0f, 7.5f, 15.0f);
+    session->SetScreenPixels(956, 720, 1440.0f / 106, 1440.0f / 110);
+    EXPECT_EQ(LayoutFilePath(*session, "USER1", "DESK1"), "C:\\Tools\\USER1@DESK1@956x720.txt");
     session->SetExecutable("D:\\Pindrel.exe");
-    EXPECT_EQ(LayoutFilePath(*session, "", "DESK1"), "D:\\\\@DESK1@3840x1080.txt");
+    const struct {
+        float width, height, twipsPerPixelX, twipsPerPixelY;
+        const char* path;
+    } scenes[] = {{28800, 16200, 7.5f, 15, "D:\\\\@DESK1@3840x1080.txt"},
+                  {15000, 9000, 15, 12, "D:\\\\@DESK1@1000x750.txt"},
+                  {4096, 11520, 3, 15, "D:\\\\@DESK1@1365.333x768.txt"}};
+    for (const auto& s : scenes) {
+        session->SetScreen(s.width, s.height, s.twipsPerPixelX, s.twipsPerPixelY);
+        EXPECT_EQ(LayoutFilePath(*session, "", "DESK1"), s.path);
+    }
 }

@@ -13,9 +13,8 @@ namespace pindrel {
 // line. An empty text gives no lines at all. The views point into `text`.
 inline std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    if (text.empty()) {
+    if (text.empty())
         return lines;
-    }
     std::size_t start = 0;
     for (;;) {
         const std::size_t at = text.find("\r\n", start);
@@ -39,14 +38,12 @@ struct LayoutFields {
 // spaces trimmed at both ends.
 inline bool ParseLayoutLine(std::string_view line, LayoutFields& fields) {
     const std::size_t first = line.find(',');
-    if (first == std::string_view::npos) {
+    if (first == std::string_view::npos)
         return false;
-    }
     const std::string_view rest = line.substr(first + 1);
     const std::size_t second = rest.find(',');
-    if (second == std::string_view::npos || second == 0) {
+    if (second == std::string_view::npos || second == 0)
         return false;
-    }
     fields.x = line.substr(0, first);
     fields.y = rest.substr(0, second);
     fields.name = TrimView(rest.substr(second + 1));

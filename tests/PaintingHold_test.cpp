@@ -6,11 +6,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace pindrel;
@@ -53,12 +53,10 @@ class PaintingHold : public pindrel::testing::FormTest {
             EXPECT_TRUE(session->PaintingOn(lv));
             EXPECT_FALSE(session->ShowsOldPicture(lv));
         }
-        Events painting = EventsOf(lv);
-        painting.erase(std::remove_if(painting.begin(), painting.end(),
-                                      [](const std::string& e) {
-                                          return e == "moves" || e == "view" || e == "toggle";
-                                      }),
-                       painting.end());
+        Events painting;
+        for (const std::string& e : EventsOf(lv))
+            if (e != "moves" && e != "view" && e != "toggle")
+                painting.push_back(e);
         if (!painting.empty()) {
             EXPECT_EQ(painting, (Events{"off", "on", "invalidate"}));
         }
@@ -66,9 +64,7 @@ class PaintingHold : public pindrel::testing::FormTest {
     // A restore of the layout text from the cursor (500, 300) going down 20 pixels a step.
     void Restore(const std::string& text = kLayoutText) {
         ProgramState state;
-        state.startX = 500;
-        state.startY = 300;
-        state.deltaY = 20;
+        std::tie(state.startX, state.startY, state.deltaY) = std::make_tuple(500, 300, 20);
         modPindrel::RestoreLayout(*session, state, text);
     }
 };
@@ -155,13 +151,12 @@ TEST_F(PaintingHold, TheMovesArePaintedOnceAfterTheLastWhateverFails) {
         const Hwnd lv = run([](Hwnd) {});
         EXPECT_EQ(EventsOf(lv), scene.events);
         EXPECT_EQ(session->PaintedChanges(lv), scene.painted);
-        const auto& calls = session->Calls();
-        const auto requests = std::count_if(calls.begin(), calls.end(), [](const sim::SimCall& c) {
-            return c.function == "SendMessageA";
-        });
-        const auto listViewRequests = std::count_if(calls.begin(), calls.end(), [&](const auto& c) {
-            return c.function == "SendMessageA" && c.window == lv;
-        });
+        int requests = 0, listViewRequests = 0;
+        for (const sim::SimCall& c : session->Calls())
+            if (c.function == "SendMessageA") {
+                ++requests;
+                listViewRequests += c.window == lv ? 1 : 0;
+            }
         for (int k = 1; k <= requests; ++k) {
             SCOPED_TRACE("a failure at request " + std::to_string(k));
             run([&](Hwnd) {

@@ -29,17 +29,3 @@ TEST_F(ResolutionTagTest, IsThePixelSizeAtEveryDpi) {
     }
     EXPECT_EQ(wrong, "");
 }
-
-// A size known only in twips is divided back in single precision, as it always was.
-TEST_F(ResolutionTagTest, TwipsOnlyKeepTheSinglePrecisionQuotient) {
-    const struct {
-        float width, height, twipsPerPixelX, twipsPerPixelY;
-        const char* tag;
-    } scenes[] = {{15360, 11520, 15, 15, "1024x768"},
-                  {28800, 16200, 7.5f, 7.5f, "3840x2160"},
-                  {15000, 9000, 15, 12, "1000x750"}};
-    for (const auto& s : scenes) {
-        session->SetScreen(s.width, s.height, s.twipsPerPixelX, s.twipsPerPixelY);
-        EXPECT_EQ(ResolutionTag(*session), s.tag);
-    }
-}

@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
 using namespace pindrel;
+using pindrel::testing::Fault;
 using pindrel::testing::kIni;
 using pindrel::testing::kLayout;
 
 class SaveFailure : public pindrel::testing::FormTest {};
-
-using Fault = std::function<void(sim::SimSession&, Hwnd)>;
 
 // `inject(count)` once the second (last) icon's position has been asked for: the names' requests
 // meet the fault, the positions' did not.
@@ -28,63 +25,63 @@ Fault OnceThePositionsAreRead(void (sim::SimSession::*inject)(int), int count) {
 
 TEST_F(SaveFailure, ASaveThatReadNothingKeepsTheOldLayoutAndFails) {
     const std::string old = "1,2,Alpha\r\n3,4,Beta\r\n";
+    // The names are the buffer's first 80 bytes and nothing past them: 40 UTF-16 units on NT, 80
+    // bytes elsewhere, each the item's text and then 'x's.
+    auto filled = [](std::size_t units) {
+        const std::string x(units - 3, 'x');
+        return "10,20,One" + x + "\r\n30,40,Two" + x + "\r\n";
+    };
+    const std::string filledNt = filled(40), filled98 = filled(80);
+    constexpr ExitStatus ok = ExitStatus::Ok, unreadable = ExitStatus::DesktopUnreadable;
+    using S = sim::SimSession;
     const struct {
         const char* what;
         Fault fault;
         ExitStatus status;
-        const char* saved; // the file afterwards when the save succeeds
+        const char* saved; // the file afterwards; nullptr: the old layout, whole
     } scenes[] = {
-        {"the process cannot be opened",
-         [](sim::SimSession& s, Hwnd) { s.SetOpenProcessRefused(true); },
-         ExitStatus::DesktopUnreadable, nullptr},
-        {"no buffer for the positions", [](sim::SimSession& s, Hwnd) { s.FailAllocations(1); },
-         ExitStatus::DesktopUnreadable, nullptr},
-        {"no buffer for any name", OnceThePositionsAreRead(&sim::SimSession::FailAllocations, 1000),
-         ExitStatus::DesktopUnreadable, nullptr},
-        {"no shared mapping for any name (non-NT)",
-         OnceThePositionsAreRead(&sim::SimSession::FailMappings, 1000),
-         ExitStatus::DesktopUnreadable, nullptr},
+        {"the process cannot be opened", [](S& s, Hwnd) { s.SetOpenProcessRefused(true); },
+         unreadable, nullptr},
+        {"no buffer for the positions", [](S& s, Hwnd) { s.FailAllocations(1); }, unreadable,
+         nullptr},
+        {"no buffer for any name", OnceThePositionsAreRead(&S::FailAllocations, 1000), unreadable,
+         nullptr},
+        {"no shared mapping for any name (non-NT)", OnceThePositionsAreRead(&S::FailMappings, 1000),
+         unreadable, nullptr},
         // One name could be read and one could not: names may be empty, the save goes on.
-        {"no buffer for one name", OnceThePositionsAreRead(&sim::SimSession::FailAllocations, 1),
-         ExitStatus::Ok, "10,20,\r\n30,40,Two\r\n"},
+        {"no buffer for one name", OnceThePositionsAreRead(&S::FailAllocations, 1), ok,
+         "10,20,\r\n30,40,Two\r\n"},
         // A desktop that truly has no icons gives the empty layout.
-        {"no icons", [](sim::SimSession& s, Hwnd lv) { s.Items(lv).clear(); }, ExitStatus::Ok, ""},
+        {"no icons", [](S& s, Hwnd lv) { s.Items(lv).clear(); }, ok, ""},
         // Fewer icons than the positions were read for would pair names with the wrong places.
         {"an icon deleted after the positions",
-         [](sim::SimSession& s, Hwnd lv) {
+         [](S& s, Hwnd lv) {
              s.OnSendMessage([&s, lv](const sim::SimCall& call) {
                  if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
                      s.Items(lv).pop_back();
              });
          },
-         ExitStatus::DesktopUnreadable, nullptr},
+         unreadable, nullptr},
         // count, two positions, count, the first name: gone while the names are read.
         {"the list view gone while the names are read",
-         [](sim::SimSession& s, Hwnd lv) { s.DestroyWindowAfterRequests(lv, 5); },
-         ExitStatus::DesktopUnreadable, nullptr},
+         [](S& s, Hwnd lv) { s.DestroyWindowAfterRequests(lv, 5); }, unreadable, nullptr},
         {"the list view gone after the positions",
-         [](sim::SimSession& s, Hwnd lv) { s.DestroyWindowAfterRequests(lv, 3); },
-         ExitStatus::NoDesktop, nullptr},
-        {"a count of 2147483647",
-         [](sim::SimSession& s, Hwnd lv) { s.SetReportedItemCount(lv, 2147483647); },
-         ExitStatus::DesktopUnreadable, nullptr},
-        {"a count of -1", [](sim::SimSession& s, Hwnd lv) { s.SetReportedItemCount(lv, -1); },
-         ExitStatus::DesktopUnreadable, nullptr},
-        // The names are the buffer's first 80 bytes and nothing past them: 40 UTF-16 units on NT,
-        // 80 bytes elsewhere.
-        {"texts that fill the buffer without a NUL",
-         [](sim::SimSession& s, Hwnd lv) { s.SetTextsWithoutNul(lv, true); }, ExitStatus::Ok,
-         "10,20,Onexxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\r\n"
-         "30,40,Twoxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\r\n"},
-        {"texts that fill the buffer without a NUL (non-NT)",
-         [](sim::SimSession& s, Hwnd lv) { s.SetTextsWithoutNul(lv, true); }, ExitStatus::Ok,
+         [](S& s, Hwnd lv) { s.DestroyWindowAfterRequests(lv, 3); }, ExitStatus::NoDesktop,
          nullptr},
+        {"a count of 2147483647", [](S& s, Hwnd lv) { s.SetReportedItemCount(lv, 2147483647); },
+         unreadable, nullptr},
+        {"a count of -1", [](S& s, Hwnd lv) { s.SetReportedItemCount(lv, -1); }, unreadable,
+         nullptr},
+        {"texts that fill the buffer without a NUL",
+         [](S& s, Hwnd lv) { s.SetTextsWithoutNul(lv, true); }, ok, filledNt.c_str()},
+        {"texts that fill the buffer without a NUL (non-NT)",
+         [](S& s, Hwnd lv) { s.SetTextsWithoutNul(lv, true); }, ok, filled98.c_str()},
         {"positions at the 16-bit limits",
-         [](sim::SimSession& s, Hwnd lv) {
+         [](S& s, Hwnd lv) {
              s.Items(lv)[0].position = {-32768, 32767};
              s.Items(lv)[1].position = {32767, -32768};
          },
-         ExitStatus::Ok, "-32768,32767,One\r\n32767,-32768,Two\r\n"},
+         ok, "-32768,32767,One\r\n32767,-32768,Two\r\n"},
     };
     for (const auto& scene : scenes) {
         SCOPED_TRACE(scene.what);
@@ -96,13 +93,8 @@ TEST_F(SaveFailure, ASaveThatReadNothingKeepsTheOldLayoutAndFails) {
         scene.fault(*session, shell.listView);
         Start("-s");
         EXPECT_EQ(form->exitStatus(), scene.status);
-        const std::string x(77, 'x');
-        const std::string noNul = "10,20,One" + x + "\r\n30,40,Two" + x + "\r\n";
-        EXPECT_EQ(session->FileBytes(kLayout), scene.saved                      ? scene.saved
-                                               : scene.status == ExitStatus::Ok ? noNul
-                                                                                : old);
-        EXPECT_EQ(session->ListFolder("C:\\Tools"),
-                  std::vector<std::string>{"USER1@DESK1@1024x768.txt"});
+        EXPECT_EQ(session->FileBytes(kLayout), scene.saved ? scene.saved : old);
+        ExpectOnlyTheLayoutFile();
         session->OnSendMessage(nullptr);
         ExpectNothingLeaked();
     }
@@ -112,63 +104,48 @@ TEST_F(SaveFailure, ASaveThatReadNothingKeepsTheOldLayoutAndFails) {
     session->SetOpenProcessRefused(true);
     Start();
     form->ButtonClicked(Button::Save);
-    ASSERT_EQ(controls->errors.size(), 1u);
-    EXPECT_NE(controls->errors[0].find("could not be opened"), std::string::npos);
-    EXPECT_NE(controls->errors[0].find("SysListView32"), std::string::npos);
+    ExpectOneError({"could not be opened", "SysListView32"});
     EXPECT_FALSE(session->FileExists(kLayout));
 }
 
 TEST_F(SaveFailure, ALayoutThatCannotBeReadMovesNothing) {
     const std::string filler(70000, 'f'); // more than the first block of 64 KiB
-    // Where the switch to the stored view arranges the icons when none moves afterwards.
-    const std::vector<Point> arranged = {{10, 10}, {10, 85}};
+    const std::string binary = std::string("\0\xff,\r\x01\n\r\n1,2,One\r\n\0,\0,Zero\r\n", 24) +
+                               filler + "\r\n3,4,Two\r\n\r\r";
+    // The icons where they were, and where the switch to the stored view arranges them when none
+    // moves afterwards.
+    const std::vector<Point> kept = {{700, 500}, {710, 510}}, arranged = {{10, 10}, {10, 85}};
+    constexpr ExitStatus ok = ExitStatus::Ok, unreadable = ExitStatus::LayoutUnreadable,
+                         badCount = ExitStatus::DesktopUnreadable;
+    using S = sim::SimSession;
+    // The stored view is applied (views 1) only by a restore that goes on.
+    // clang-format off
     const struct {
         const char* what;
-        std::function<void(sim::SimSession&, Hwnd)> fault;
+        Fault fault;
         ExitStatus status;
         std::vector<Point> after;
-        int views; // the stored view is applied only by a restore that goes on
+        int views;
     } scenes[] = {
-        {"locked",
-         [](sim::SimSession& s, Hwnd) { s.SetLocked(kLayout, true); },
-         ExitStatus::LayoutUnreadable,
-         {{700, 500}, {710, 510}},
-         0},
-        {"a read error",
-         [](sim::SimSession& s, Hwnd) { s.SetReadError(kLayout, true); },
-         ExitStatus::LayoutUnreadable,
-         {{700, 500}, {710, 510}},
-         0},
+        {"locked", [](S& s, Hwnd) { s.SetLocked(kLayout, true); }, unreadable, kept, 0},
+        {"a read error", [](S& s, Hwnd) { s.SetReadError(kLayout, true); }, unreadable, kept, 0},
         // A read that fails past the first block stops the search where it is.
-        {"a read error after 64 KiB",
-         [&](sim::SimSession& s, Hwnd) {
+        {"a read error after 64 KiB", [&](S& s, Hwnd) {
              s.WriteFileBytes(kLayout, filler + "\r\n1,2,One\r\n3,4,Two\r\n");
              s.SetReadError(kLayout, true, 65536);
-         },
-         ExitStatus::LayoutUnreadable, arranged, 1},
+         }, unreadable, arranged, 1},
         // A missing file is a first run: every icon is laid out from the start point.
-        {"missing",
-         [](sim::SimSession& s, Hwnd) { s.DeleteFileQuietly(kLayout); },
-         ExitStatus::Ok,
-         {{512, 384}, {512, 404}},
+        {"missing", [](S& s, Hwnd) { s.DeleteFileQuietly(kLayout); }, ok, {{512, 384}, {512, 404}},
          1},
-        {"readable", [](sim::SimSession&, Hwnd) {}, ExitStatus::Ok, {{1, 2}, {3, 4}}, 1},
+        {"readable", [](S&, Hwnd) {}, ok, {{1, 2}, {3, 4}}, 1},
         // Binary bytes, NULs, lone CRs and LFs are parts of lines like any other.
-        {"binary lines around the icons'",
-         [&](sim::SimSession& s, Hwnd) {
-             s.WriteFileBytes(kLayout,
-                              std::string("\0\xff,\r\x01\n\r\n1,2,One\r\n\0,\0,Zero\r\n", 24) +
-                                  filler + "\r\n3,4,Two\r\n\r\r");
-         },
-         ExitStatus::Ok,
-         {{1, 2}, {3, 4}},
-         1},
-        {"a count of -1", [](sim::SimSession& s, Hwnd lv) { s.SetReportedItemCount(lv, -1); },
-         ExitStatus::DesktopUnreadable, arranged, 1},
-        {"a count of 2147483647",
-         [](sim::SimSession& s, Hwnd lv) { s.SetReportedItemCount(lv, 2147483647); },
-         ExitStatus::DesktopUnreadable, arranged, 1},
-    };
+        {"binary lines around the icons'", [&](S& s, Hwnd) { s.WriteFileBytes(kLayout, binary); },
+         ok, {{1, 2}, {3, 4}}, 1},
+        {"a count of -1", [](S& s, Hwnd lv) { s.SetReportedItemCount(lv, -1); }, badCount,
+         arranged, 1},
+        {"a count of 2147483647", [](S& s, Hwnd lv) { s.SetReportedItemCount(lv, 2147483647); },
+         badCount, arranged, 1}};
+    // clang-format on
     for (const auto& scene : scenes) {
         SCOPED_TRACE(scene.what);
         NewSession();
@@ -190,8 +167,7 @@ TEST_F(SaveFailure, ALayoutThatCannotBeReadMovesNothing) {
     session->SetLocked(kLayout, true);
     Start();
     form->ButtonClicked(Button::Load);
-    ASSERT_EQ(controls->errors.size(), 1u);
-    EXPECT_NE(controls->errors[0].find(kLayout), std::string::npos);
+    ExpectOneError({kLayout});
     EXPECT_TRUE(controls->IsEnabled(Button::Load));
 }
 

@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -21,6 +23,8 @@ inline const char* const kLayout = "C:\\Tools\\USER1@DESK1@1024x768.txt";
 inline const char* const kIni = "C:\\Tools\\Pindrel.ini";
 
 using Items = std::vector<std::pair<const char*, Point>>;
+// A fault a scene injects into the session, given the desktop list view.
+using Fault = std::function<void(sim::SimSession&, Hwnd)>;
 
 class SimTest : public ::testing::Test {
   protected:
@@ -46,16 +50,14 @@ class SimTest : public ::testing::Test {
     // The standard shell with the given items, in a process of its own.
     sim::SimShell Desktop(const Items& items, DWORD style = 0) {
         sim::SimShell shell = session->CreateShell(sim::ShellShape::Standard, style);
-        for (const auto& [name, position] : items) {
+        for (const auto& [name, position] : items)
             session->AddItem(shell.listView, std::string(name), position);
-        }
         return shell;
     }
     std::vector<Point> Positions(Hwnd listView) {
         std::vector<Point> points;
-        for (const auto& item : session->Items(listView)) {
+        for (const auto& item : session->Items(listView))
             points.push_back(item.position);
-        }
         return points;
     }
 
@@ -67,9 +69,7 @@ class SimTest : public ::testing::Test {
         EXPECT_EQ(session->LiveMappings(), 0);
         EXPECT_EQ(session->LiveViews(), 0);
         EXPECT_EQ(session->OpenFiles(), 0);
-        if (noFaults) {
-            EXPECT_TRUE(session->Faults().empty()) << session->Faults().front();
-        }
+        EXPECT_TRUE(!noFaults || session->Faults().empty()) << session->Faults().front();
     }
 
     std::filesystem::path root_;
@@ -85,6 +85,17 @@ class FormTest : public SimTest {
         controls = std::make_unique<sim::HeadlessControls>();
         form = std::make_unique<frmMain>(*session, *session, *controls);
         form->Form_Load();
+    }
+    // The window showed one message, and it holds each of `parts`.
+    void ExpectOneError(std::initializer_list<std::string> parts) {
+        ASSERT_EQ(controls->errors.size(), 1u);
+        for (const std::string& part : parts)
+            EXPECT_NE(controls->errors[0].find(part), std::string::npos) << controls->errors[0];
+    }
+    // The program's folder holds the layout file and nothing else: no temporary file is left.
+    void ExpectOnlyTheLayoutFile() {
+        EXPECT_EQ(session->ListFolder("C:\\Tools"),
+                  std::vector<std::string>{"USER1@DESK1@1024x768.txt"});
     }
 
     std::unique_ptr<sim::HeadlessControls> controls;

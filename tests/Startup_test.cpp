@@ -1,36 +1,15 @@
 // The program's start-up with a window that can or cannot be created: a silent run never waits
-// for a person.
+// for a person. And the argument text taken from the command line.
+#include "CommandLine.h"
+#include "FakeProgramWindow.h"
 #include "ProgramStart.h"
 #include "SimFixture.h"
 
 #include <gtest/gtest.h>
 
-#include <stdexcept>
+#include <utility>
 
 using namespace pindrel;
-
-namespace {
-
-class FakeWindow final : public ProgramWindow {
-  public:
-    bool createFails = false, shown = false;
-    std::vector<std::string> startFailures;
-    sim::HeadlessControls headless;
-
-    void Create() override {
-        if (createFails)
-            throw std::runtime_error("The window \"Pindrel\" could not be created");
-    }
-    Controls& controls() override { return headless; }
-    void Attach(frmMain*) override {}
-    bool closeRequested() const override { return headless.closed; }
-    void Show() override { shown = true; }
-    void Destroy() override {}
-    int RunMessageLoop() override { return 0; }
-    void ShowStartFailure(const std::string& message) override { startFailures.push_back(message); }
-};
-
-} // namespace
 
 class Startup : public pindrel::testing::SimTest {};
 
@@ -50,11 +29,30 @@ TEST_F(Startup, SilentRunsNeverShowAMessageAndEndWithTheirStatus) {
         SCOPED_TRACE(std::string("\"") + scene.command + "\"" +
                      (scene.createFails ? ", the window cannot be created" : ""));
         session->SetCommandLine(scene.command);
-        FakeWindow window;
+        pindrel::testing::FakeProgramWindow window;
         window.createFails = scene.createFails;
         EXPECT_EQ(RunProgram(*session, *session, window), scene.status);
         EXPECT_EQ(window.startFailures.size(), scene.messageShown ? 1u : 0u);
         EXPECT_EQ(window.shown, scene.windowShown);
         EXPECT_TRUE(window.headless.errors.empty());
     }
+}
+
+TEST(CommandLine, TheArgumentTextFollowsTheProgramName) {
+    // clang-format off
+    const std::pair<const char*, const char*> rows[] = {
+        // Unquoted, the name ends at the first space or tab; a quote inside it is not special.
+        {"pindrel.exe", ""}, {"pindrel.exe -s", "-s"}, {"pindrel.exe\t-r", "-r"},
+        {"C:\\To\"ols\\pindrel.exe -s", "-s"}, {"C:\\Program Files\\p.exe -s", "Files\\p.exe -s"},
+        // Quoted, it runs to the closing quote, or to the end of the line without one.
+        {"\"C:\\Program Files\\p.exe\"", ""}, {"\"C:\\Program Files\\p.exe\" \t -r", "-r"},
+        {"\"C:\\Program Files\\p.exe\"-s", "-s"}, {"\"\" -s", "-s"},
+        {"\"C:\\Program Files\\p.exe -s", ""},
+        // Only the blanks after the name go; the arguments are kept as they stand.
+        {"pindrel.exe   -s  ", "-s  "}, {"pindrel.exe \"-s\"", "\"-s\""},
+        {"\"C:\\My Tools\\p.exe\" -s \"a  b\"\tc ", "-s \"a  b\"\tc "},
+        {"", ""}, {"   ", ""}, {" -s", "-s"}};
+    // clang-format on
+    for (const auto& [line, arguments] : rows)
+        EXPECT_EQ(ArgumentText(line), arguments) << line;
 }

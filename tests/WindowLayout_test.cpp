@@ -22,9 +22,8 @@ TEST(WindowLayout, FocusOrder) {
     EXPECT_EQ(IndexOf("cmdNothing"), kControlCount);
     // Tab visits the controls that take the focus in this order.
     std::string order;
-    for (std::size_t index : FocusOrder()) {
+    for (std::size_t index : FocusOrder())
         order += std::string(kControls[index].name) + " ";
-    }
     EXPECT_EQ(order, "cmdSave cmdLoad cmbView cmdSetIconType txtStartX txtStartY txtDeltaX "
                      "txtDeltaY cmdSetDefault cmdSetUnique ");
 }
@@ -50,9 +49,8 @@ TEST(WindowLayout, EveryControlAt120DpiRoundsItsEdges) {
     // The client area holds the frames with 15 twips to spare below the last one.
     EXPECT_EQ(TwipsToPixels(kClientWidthTwips, 12.0f), 270);
     EXPECT_EQ(TwipsToPixels(kClientHeightTwips, 12.0f), 360);
-    for (const auto& [name, rect] : rows) {
+    for (const auto& [name, rect] : rows)
         EXPECT_EQ(Pixels(name, 12.0f, 12.0f), rect) << name;
-    }
     // Each axis has its own twips per pixel, and they need not be whole.
     EXPECT_EQ(Pixels("cmdSave", 15.0f, 12.0f), (std::vector<int>{60, 328, 75, 23}));
     EXPECT_EQ(Pixels("cmdSave", 7.5f, 7.5f), (std::vector<int>{120, 524, 150, 38}));

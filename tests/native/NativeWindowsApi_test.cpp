@@ -8,6 +8,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <windows.h>
@@ -35,9 +36,8 @@ TEST(NativeWindowsApi, MemoryAndBitnessOfThisProcessAndAMappingView) {
     ASSERT_NE(process, Handle{0});
     // Anywhere, and in the 64-bit program above 4 GiB, where only a whole 64-bit address reaches.
     std::vector<RemoteAddr> wanted{RemoteAddr{0}};
-    if (sizeof(void*) == 8) {
+    if (sizeof(void*) == 8)
         wanted.push_back(RemoteAddr{0x7E00'0000'0000});
-    }
     for (const RemoteAddr want : wanted) {
         const RemoteAddr buffer =
             api.VirtualAllocEx(process, want, 100, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -73,9 +73,9 @@ TEST(NativeWindowsApi, MemoryAndBitnessOfThisProcessAndAMappingView) {
     const RemoteAddr view = api.MapViewOfFile(mapping, FILE_MAP_ALL_ACCESS, 0, 0, 0);
     ASSERT_NE(view, RemoteAddr{0});
     const std::uint32_t in[2] = {0x12345678u, 0xCAFEF00Du};
+    std::uint32_t out[2] = {};
     api.RtlMoveMemory(view, in, sizeof in);
     EXPECT_EQ(std::memcmp(Pointer(view), in, sizeof in), 0);
-    std::uint32_t out[2] = {};
     api.RtlMoveMemory(out, view, sizeof out);
     EXPECT_EQ(out[1], in[1]);
     EXPECT_TRUE(api.UnmapViewOfFile(view));
@@ -91,10 +91,10 @@ TEST(NativeWindowsApi, VersionNamesAndTextConversion) {
     info.dwOSVersionInfoSize = 12;
     EXPECT_FALSE(api.GetVersionExA(&info));
 
+    // The computer's name comes back with its length, the user's with the terminator counted.
     char name[64] = {};
     DWORD size = sizeof name;
-    ASSERT_TRUE(api.GetComputerNameA(name, &size));
-    EXPECT_TRUE(size > 0 && size == std::strlen(name)) << size;
+    EXPECT_TRUE(api.GetComputerNameA(name, &size) && size > 0 && size == std::strlen(name));
     size = sizeof name;
     EXPECT_TRUE(api.GetUserNameA(name, &size) && size == std::strlen(name) + 1) << size;
 
@@ -133,17 +133,15 @@ TEST(NativeWindowsApi, WindowsFoundMessagedAndInvalidatedThroughTheirHandles) {
     EXPECT_EQ(api.SendMessageA(Hwnd{0}, WM_GETTEXTLENGTH, 0, 0), 0);
 
     const Rect part{5, 6, 15, 16};
-    const struct {
-        const Rect* rect;
-        RECT expected;
-    } cases[] = {{nullptr, {0, 0, 40, 30}}, {&part, {5, 6, 15, 16}}};
-    for (const auto& c : cases) {
+    const std::pair<const Rect*, RECT> cases[] = {{nullptr, {0, 0, 40, 30}},
+                                                  {&part, {5, 6, 15, 16}}};
+    for (const auto& [rect, expected] : cases) {
         ::ValidateRect(parent, nullptr);
         RECT update{};
         ASSERT_FALSE(::GetUpdateRect(parent, &update, FALSE));
-        EXPECT_TRUE(api.InvalidateRect(parentHandle, c.rect, TRUE));
+        EXPECT_TRUE(api.InvalidateRect(parentHandle, rect, TRUE));
         ASSERT_TRUE(::GetUpdateRect(parent, &update, FALSE));
-        EXPECT_TRUE(::EqualRect(&update, &c.expected))
+        EXPECT_TRUE(::EqualRect(&update, &expected))
             << update.left << "," << update.top << "," << update.right << "," << update.bottom;
     }
     ::DestroyWindow(parent);

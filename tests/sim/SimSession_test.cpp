@@ -51,12 +51,11 @@ TEST_F(SimSessionTest, RemoteMemoryRefusesWhatWindowsRefuses) {
     Bytes page(4097, 0xEE);
     EXPECT_TRUE(s.ReadProcessMemory(h, a, page.data(), 4096, nullptr)) << "whole pages";
     // Handle, address, size, write: across the end, at 0, in another process, without VM_WRITE.
+    // clang-format off
     const std::tuple<Handle, RemoteAddr, DWORD, bool> refused[] = {
-        {h, At(a, 4090), 10, false},
-        {h, a, 4097, true},
-        {h, RemoteAddr{}, 1, false},
-        {s.OpenProcess(kAll, 0, s.SelfProcess()), a, 1, false},
-        {readOnly, a, 1, true}};
+        {h, At(a, 4090), 10, false}, {h, a, 4097, true}, {h, RemoteAddr{}, 1, false},
+        {s.OpenProcess(kAll, 0, s.SelfProcess()), a, 1, false}, {readOnly, a, 1, true}};
+    // clang-format on
     for (const auto& [process, at, size, write] : refused) {
         DWORD done = 9;
         EXPECT_FALSE(write ? s.WriteProcessMemory(process, at, page.data(), size, &done)
