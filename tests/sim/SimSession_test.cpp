@@ -46,15 +46,18 @@ TEST_F(SimSessionTest, RemoteMemoryRefusesWhatWindowsRefuses) {
     SimSession& s = *session;
     const Pid shell = s.CreateShell().process;
     const Handle h = s.OpenProcess(kAll, 0, shell),
-                 readOnly = s.OpenProcess(PROCESS_VM_READ, 0, shell);
+                 readOnly = s.OpenProcess(PROCESS_VM_READ, 0, shell),
+                 noOperation = s.OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE, 0, shell);
     const RemoteAddr a = Alloc(s, h, 80);
     Bytes page(4097, 0xEE);
     EXPECT_TRUE(s.ReadProcessMemory(h, a, page.data(), 4096, nullptr)) << "whole pages";
-    // Handle, address, size, write: across the end, at 0, in another process, without VM_WRITE.
+    // Handle, address, size, write: across the end, at 0, in another process, without VM_WRITE,
+    // without VM_OPERATION.
     // clang-format off
     const std::tuple<Handle, RemoteAddr, DWORD, bool> refused[] = {
         {h, At(a, 4090), 10, false}, {h, a, 4097, true}, {h, RemoteAddr{}, 1, false},
-        {s.OpenProcess(kAll, 0, s.SelfProcess()), a, 1, false}, {readOnly, a, 1, true}};
+        {s.OpenProcess(kAll, 0, s.SelfProcess()), a, 1, false}, {readOnly, a, 1, true},
+        {noOperation, a, 1, true}};
     // clang-format on
     for (const auto& [process, at, size, write] : refused) {
         DWORD done = 9;
@@ -71,7 +74,7 @@ TEST_F(SimSessionTest, RemoteMemoryRefusesWhatWindowsRefuses) {
     EXPECT_TRUE(s.CloseHandle(h));
     EXPECT_FALSE(s.CloseHandle(h));
     EXPECT_FALSE(s.ReadProcessMemory(h, b, page.data(), 1, nullptr)) << "closed handle";
-    EXPECT_EQ(s.OpenHandles(), 2);
+    EXPECT_EQ(s.OpenHandles(), 3);
 }
 
 TEST_F(SimSessionTest, ProcessesAnswerForTheirBitness) {
