@@ -351,7 +351,11 @@ DesktopState E2eTest::Dump() {
 }
 
 std::map<std::string, std::string> E2eTest::HostRun(const std::vector<std::string>& args) {
-    const ProcessResult r = Tool("hostctl", args, -1);
+    // Wine now and then fails to start a process at all (CreateProcess error 1359) while the
+    // machine is busy; nothing has run then, so one more try hides no fault of the program.
+    ProcessResult r = Tool("hostctl", args, -1);
+    if (r.err.find("(error 1359)") != std::string::npos)
+        r = Tool("hostctl", args, -1);
     auto values = Values(r.out);
     if (!values.count("exit"))
         throw HarnessError("hostctl " + args.front() + " ran nothing: " + r.Describe());
