@@ -18,7 +18,6 @@ build=$root/build/windows-x64
 pindrel=${PINDREL_EXE:-$build/src/platform/native/pindrel.exe}
 wincheck=${WINCHECK_EXE:-$build/tools/desktop-host/wincheck.exe}
 export PINDREL_WINEPREFIX=${PINDREL_SCREENSHOT_WINEPREFIX:-$root/build/wineprefix-x11}
-export PINDREL_WINE_GRAPHICS=x11
 
 for program in Xvfb import; do
     command -v "$program" >/dev/null || {
@@ -31,52 +30,23 @@ if [ ! -f "$pindrel" ] || [ ! -f "$wincheck" ]; then
         cmake --build --preset windows-x64 --target pindrel wincheck >/dev/null)
 fi
 
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
 work=$(mktemp -d)
-xvfb_pid=""
 pindrel_pid=""
-server_up=""
 cleanup() {
     if [ -n "$pindrel_pid" ]; then kill "$pindrel_pid" 2>/dev/null || true; fi
-    if [ -n "$server_up" ]; then wineserver -k >/dev/null 2>&1 || true; fi
-    if [ -n "$xvfb_pid" ]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-        wait "$xvfb_pid" 2>/dev/null || true
+    if [ -n "${PINDREL_XVFB_PID:-}" ]; then
+        wineserver -k >/dev/null 2>&1 || true
+        kill "$PINDREL_XVFB_PID" 2>/dev/null || true
+        wait "$PINDREL_XVFB_PID" 2>/dev/null || true
     fi
     rm -rf "$work"
 }
 trap cleanup EXIT
 
-# Xvfb picks a free display and writes its number once it takes clients.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 600); do
-    grep -q '^[0-9]' "$work/display" 2>/dev/null && break
-    kill -0 "$xvfb_pid" 2>/dev/null || break
-    sleep 0.1
-done
-grep -q '^[0-9]' "$work/display" || {
-    echo "screenshot: Xvfb did not start: $(cat "$work/xvfb.log")" >&2
-    exit 1
-}
-export DISPLAY=":$(head -n1 "$work/display")"
-
-# shellcheck source=wine-env.sh
-source "$root/scripts/wine-env.sh"
-server_up=1
-pindrel_wine_prefix
-# No window manager: Wine draws the frame and caption itself, with the Marlett font for the
-# caption buttons, which Debian's Wine does not put into a new prefix. 96 dots per inch, the
-# window's design size; Wine takes a new DPI only with a new server.
-wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null
-wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 96 /f >/dev/null
-fonts=$WINEPREFIX/drive_c/windows/Fonts
-if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
-    mkdir -p "$fonts"
-    cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
-fi
-wineserver -k >/dev/null 2>&1 || true
-wineserver -w >/dev/null 2>&1 || true
-wineserver -p >/dev/null 2>&1 || true
+# 96 dots per inch, the window's design size.
+pindrel_x11_session 96
 
 mkdir -p "$work/app"
 cp "$pindrel" "$work/app/pindrel.exe"

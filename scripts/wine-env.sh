@@ -52,3 +52,46 @@ pindrel_wine_prefix() {
         return 1
     fi
 }
+
+# Starts an X11 session for the prefix at <dpi> dots per inch: Xvfb on a display of its own
+# choosing (exported as DISPLAY; PINDREL_XVFB_PID is its process), then the prefix with the X11
+# graphics driver. With no window manager Wine draws the frames itself; its caption buttons need
+# the Marlett font, which Debian's Wine does not put into a new prefix. Wine's desktop process
+# keeps the DPI it started with, so the server starts again once the DPI is set, as a change on
+# Windows takes a new logon. Fails, saying why (and with Xvfb ended), when Xvfb or the prefix does
+# not come up.
+pindrel_x11_session() {
+    local dpi=$1 number
+    number=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" 2>"$number.log" &
+    PINDREL_XVFB_PID=$!
+    # Xvfb writes the display's number once it takes clients; the loop only ends a hang.
+    for _ in $(seq 1200); do
+        grep -q '^[0-9]' "$number" && break
+        kill -0 "$PINDREL_XVFB_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    if ! grep -q '^[0-9]' "$number"; then
+        echo "Xvfb did not start: $(cat "$number.log")" >&2
+        rm -f "$number" "$number.log"
+        kill "$PINDREL_XVFB_PID" 2>/dev/null
+        return 1
+    fi
+    export DISPLAY=":$(head -n1 "$number")" PINDREL_WINE_GRAPHICS=x11
+    rm -f "$number" "$number.log"
+    local fonts=$WINEPREFIX/drive_c/windows/Fonts
+    if pindrel_wine_prefix &&
+        wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /t REG_SZ /d N /f >/dev/null &&
+        wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+            >/dev/null; then
+        if [ -f /usr/share/wine/fonts/marlett.ttf ] && [ ! -f "$fonts/marlett.ttf" ]; then
+            mkdir -p "$fonts" && cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+        fi
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w >/dev/null 2>&1 || true
+        pindrel_wine_prefix && return 0
+    fi
+    echo "wine: no X11 session in $WINEPREFIX" >&2
+    kill "$PINDREL_XVFB_PID" 2>/dev/null
+    return 1
+}

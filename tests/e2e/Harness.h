@@ -18,11 +18,15 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 namespace e2e {
@@ -33,33 +37,44 @@ namespace fs = std::filesystem;
 constexpr std::chrono::seconds kHangGuard{120};
 constexpr int kX11Dpi = 120;
 
-// What the harness throws when it cannot do its job; GoogleTest reports it as a failure.
-struct HarnessError : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
+// When the harness cannot do its job it throws std::runtime_error, which GoogleTest reports as a
+// failure.
 
 struct ProcessResult {
-    int status = -1;   // exit status, or 128 + signal
-    bool hung = false; // ended by the hang guard
+    int status = -1; // exit status, or 128 + signal
     std::string out;
     std::string err;
-    std::string Describe() const;
+    std::string Describe() const {
+        return "status " + std::to_string(status) + ", stdout: " + out + ", stderr: " + err;
+    }
 };
 
 // A process in a process group of its own, ended with its group when it is destroyed.
 class Process {
   public:
-    Process() = default;
     // argv[0] is searched on PATH; stdin is /dev/null, stdout and stderr go to the two files.
     Process(const std::vector<std::string>& argv, const fs::path& cwd, int outFd, int errFd);
     ~Process() { Stop(); }
-    Process(Process&& other) noexcept { *this = std::move(other); }
-    Process& operator=(Process&& other) noexcept;
 
-    bool running();
+    bool running() {
+        int raw = 0;
+        if (pid_ > 0 && !status_ && waitpid(pid_, &raw, WNOHANG) == pid_)
+            status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+        return pid_ > 0 && !status_;
+    }
     // The exit status once the process has ended within `guard`.
-    std::optional<int> Wait(std::chrono::milliseconds guard = kHangGuard);
-    void Stop(int signal = 9);
+    std::optional<int> Wait(std::chrono::milliseconds guard = kHangGuard) {
+        const auto deadline = std::chrono::steady_clock::now() + guard;
+        while (running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        return status_;
+    }
+    void Stop(int signal = SIGKILL) {
+        if (running() && kill(-pid_, signal) == 0 && !Wait(std::chrono::seconds(10))) {
+            kill(-pid_, SIGKILL);
+            Wait();
+        }
+    }
 
   private:
     int pid_ = -1;
@@ -69,64 +84,65 @@ class Process {
 // Runs the program to its end (or the hang guard).
 ProcessResult RunProcess(const std::vector<std::string>& argv, const fs::path& cwd);
 
+// The environment variable's value, or `fallback` when it is unset or empty.
+std::string Env(const char* name, const std::string& fallback = "");
 std::string ReadFile(const fs::path& path); // throws when the file cannot be read
 void WriteFile(const fs::path& path, const std::string& bytes);
 // The "key=value" lines of a text (CR LF or LF), the last of a key winning.
 std::map<std::string, std::string> Values(const std::string& text);
-std::vector<std::string> FilesIn(const fs::path& folder); // sorted
+std::set<std::string> FilesIn(const fs::path& folder);
 // "Z:" and the absolute Unix path with "\" separators: how a Wine program sees a Unix file.
 std::string WinPath(const fs::path& unixPath);
 std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b);
-// A program under test by its name ("pindrel", "desktop-host", "hostctl", "iniprobe",
-// "wincheck"): the file its variable (PINDREL_EXE, DESKTOP_HOST_EXE, ...) names, else the one in
-// the Windows build folder.
-fs::path Exe(const std::string& name);
 
 // One Wine prefix with its own wineserver: headless (the null graphics driver) or on an Xvfb
 // display (the X11 driver, at kX11Dpi dots per inch). Each starts on first use and reports what
 // went wrong when it cannot.
 class WineSession {
   public:
-    static WineSession& Headless();
-    static WineSession& X11();
-    static void StopAll();
+    // The headless session, or the X11 one.
+    static WineSession& Of(bool x11) {
+        static WineSession sessions[2] = {WineSession(false), WineSession(true)};
+        return sessions[x11];
+    }
 
-    void Start();
-    const std::string& failure() const { return failure_; } // empty when usable
+    // What went wrong when the session cannot be used; empty when it can.
+    const std::string& Start();
+    void Stop();
     // What hostctl sysinfo reports: user, computer, screen, dpi, twipsperpixel, acp.
     const std::string& info(const std::string& key) const { return info_.at(key); }
     std::string ProfileKey() const { return info("user") + "@" + info("computer"); }
 
-    // `wine <args...>` in `cwd`, waited for or left running with its output to `log`.
-    ProcessResult Wine(const std::vector<std::string>& args, const fs::path& cwd) const;
-    Process WineInBackground(const std::vector<std::string>& args, const fs::path& cwd,
-                             const fs::path& log) const;
+    // `wine <args...>` in `cwd`, waited for.
+    ProcessResult Wine(const std::vector<std::string>& args, const fs::path& cwd) const {
+        return RunProcess(Shell(Concat({"wine"}, args)), cwd);
+    }
+    // `command` (as Shell runs it: "wine", ...) started in `cwd` as `process`, its output
+    // appended to `log`.
+    void Background(std::optional<Process>& process, const std::vector<std::string>& command,
+                    const fs::path& cwd, const fs::path& log) const;
 
   private:
     explicit WineSession(bool x11) : x11_(x11) {}
     // `command` (wine, wineserver, pindrel_wine_prefix, eval ...) after sourcing
     // scripts/wine-env.sh with this session's prefix and display.
     std::vector<std::string> Shell(const std::vector<std::string>& command) const;
-    void Boot();
-    void Stop();
 
     bool x11_;
-    bool started_ = false;
     std::string failure_;
     fs::path prefix_;
     std::string display_;
-    Process xvfb_;
+    std::optional<Process> session_; // the shell that started the session (and Xvfb)
     std::map<std::string, std::string> info_;
 };
 
 // The stand-in desktop's state (its format is described in tools/desktop-host/desktop-host.cpp):
-// the lines before the first list view, the desktop list view's "key=value" lines, and its icons
-// in index order, each as the scenario writes it: "<x>,<y>,<name>", the name in UTF-8.
+// the "key=value" lines of the desktop and of its list view, and its icons in index order, each
+// as the scenario writes it: "<x>,<y>,<name>", the name in UTF-8.
 struct DesktopState {
-    std::map<std::string, std::string> desktop;
-    std::map<std::string, std::string> listView;
+    std::map<std::string, std::string> values;
     std::vector<std::string> icons;
-    int Number(const std::string& key) const { return std::stoi(listView.at(key)); }
+    int Number(const std::string& key) const { return std::stoi(values.at(key)); }
 };
 
 // Windows programs run in a fresh folder per test (kept after the run under e2e-work/ for
@@ -135,7 +151,7 @@ struct DesktopState {
 // hostctl.exe.
 class E2eTest : public ::testing::Test {
   protected:
-    explicit E2eTest(WineSession& session = WineSession::Headless()) : session_(session) {}
+    explicit E2eTest(WineSession& session = WineSession::Of(false)) : session_(session) {}
     void SetUp() override;
     void TearDown() override;
 
@@ -157,14 +173,19 @@ class E2eTest : public ::testing::Test {
     // while `file` is held open and shared with nobody. Throws when it printed no exit code.
     std::map<std::string, std::string> HostRun(const std::vector<std::string>& args);
     // The exit status of `exe` started with exactly this command line.
-    unsigned long Run(const fs::path& exe, const std::string& commandLine);
+    unsigned long Run(const fs::path& exe, const std::string& commandLine) {
+        return std::stoul(HostRun({"run", WinPath(exe), commandLine}).at("exit"));
+    }
     // The layout file beside `exe`: user@computer@WxH.txt for this session.
-    fs::path LayoutOf(const fs::path& exe) const;
+    fs::path LayoutOf(const fs::path& exe) const {
+        return exe.parent_path() /
+               (session().ProfileKey() + "@" + session().info("screen") + ".txt");
+    }
 
   private:
     WineSession& session_;
     fs::path dir_;
-    Process desktop_;
+    std::optional<Process> desktop_;
     int files_ = 0;
 };
 
