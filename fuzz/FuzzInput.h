@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -16,10 +17,10 @@ namespace pindrel::fuzz {
 
 // Ends the run, so that libFuzzer keeps the input, when `holds` is false.
 inline void Require(bool holds, const char* rule) {
-    if (!holds) {
-        std::fprintf(stderr, "broken: %s\n", rule);
-        std::abort();
-    }
+    if (holds)
+        return;
+    std::fprintf(stderr, "broken: %s\n", rule);
+    std::abort();
 }
 
 // The input, read from the front. Once it is used up every number reads as 0 and every text as "".
@@ -34,17 +35,13 @@ class FuzzInput {
         std::uint32_t value = 0;
         for (int i = 0; i < bytes; ++i)
             value |= static_cast<std::uint32_t>(Byte()) << (8 * i);
-        const int unused = 32 - 8 * bytes;
-        return static_cast<std::int32_t>(value << unused) >> unused;
+        return static_cast<std::int32_t>(value << (32 - 8 * bytes)) >> (32 - 8 * bytes);
     }
     std::string Take(std::size_t count) {
-        count = count < size_ - pos_ ? count : size_ - pos_;
-        std::string bytes(reinterpret_cast<const char*>(data_ + pos_), count);
-        pos_ += count;
-        return bytes;
+        const std::size_t start = pos_;
+        pos_ += std::min(count, size_ - pos_);
+        return std::string(reinterpret_cast<const char*>(data_ + start), pos_ - start);
     }
-    // A length byte and that many bytes.
-    std::string Text() { return Take(Byte()); }
 
   private:
     const std::uint8_t* data_;

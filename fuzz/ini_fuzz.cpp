@@ -76,15 +76,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         length == 0 ? std::nullopt : std::optional<std::string>(in.Take(length));
     std::optional<std::string> file = original;
     std::map<std::pair<std::string, std::string>, std::string> stored;
-    std::set<std::string> keys;
-    std::set<std::string> headers;
+    std::set<std::string> keys, headers;
     while (!in.Done()) {
         const std::uint8_t code = in.Byte();
         const std::string section = kSections[(code >> 1) & 7];
         const std::string key = kKeys[(code >> 4) & 7];
         const auto name = std::make_pair(Name(section), Name(key));
         if ((code & 1) != 0) {
-            std::string value = in.Text();
+            std::string value = in.Take(in.Byte());
             // A line end in a value would make a new line of its rest.
             value.erase(std::remove_if(value.begin(), value.end(),
                                        [](char c) { return c == '\r' || c == '\n'; }),

@@ -16,19 +16,16 @@ namespace {
 
 void SameNumber(std::string_view streamed, std::string_view whole) {
     Require(IsNumeric(streamed) == IsNumeric(whole), "the numeric test agrees");
-    std::int32_t a = 0;
-    std::int32_t b = 0;
-    const bool fitsA = TryTextToLong(streamed, a);
-    const bool fitsB = TryTextToLong(whole, b);
-    Require(fitsA == fitsB && a == b, "the conversion agrees");
+    std::int32_t a = 0, b = 0;
+    Require(TryTextToLong(streamed, a) == TryTextToLong(whole, b) && a == b,
+            "the conversion agrees");
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size == 0) {
+    if (size == 0)
         return 0;
-    }
     const std::size_t block = data[0] == 0 ? std::string_view::npos : data[0];
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
 
@@ -40,16 +37,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         LayoutFields fields;
         const bool candidate = ParseLayoutLine(line, fields);
         Require(entry.candidate == candidate, "the same candidates");
-        if (!candidate) {
+        if (!candidate)
             continue;
-        }
         SameNumber(entry.x, fields.x);
         SameNumber(entry.y, fields.y);
-        if (fields.name.size() > kLongestName) {
+        if (fields.name.size() > kLongestName)
             Require(entry.nameTooLong, "a name too long is marked");
-        } else {
+        else
             Require(!entry.nameTooLong && entry.name == fields.name, "the same name");
-        }
     }
     Require(!lines.Next(entry), "no line more");
     return 0;

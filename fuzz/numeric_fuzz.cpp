@@ -4,6 +4,7 @@
 #include "FuzzInput.h"
 #include "platform/Types.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,52 +15,40 @@ using fuzz::Require;
 namespace {
 
 // A number's text as read by the grammar: spaces (character 32 only) around, an optional sign,
-// digits with at most one point among them, at least one digit.
+// digits with at most one point among them, at least one digit. `digits` holds all of them, the
+// point left out, `whole` how many come before the point.
 struct Decimal {
     bool negative = false;
-    std::string digits;    // all of them, the point left out
-    std::size_t whole = 0; // how many come before the point
+    std::string digits;
+    std::size_t whole = std::string::npos;
 };
 
 bool ReadDecimal(std::string_view text, Decimal& number) {
     const std::size_t first = text.find_first_not_of(' ');
-    if (first == std::string_view::npos)
-        return false;
-    std::string_view t = text.substr(first, text.find_last_not_of(' ') + 1 - first);
-    if (t[0] == '+' || t[0] == '-') {
+    std::string_view t = text.substr(std::min(first, text.size()));
+    t = t.substr(0, t.find_last_not_of(' ') + 1);
+    if (!t.empty() && (t[0] == '+' || t[0] == '-')) {
         number.negative = t[0] == '-';
         t.remove_prefix(1);
     }
-    int points = 0;
     for (const char c : t) {
-        if (c == '.' && ++points == 1) {
+        if (c == '.' && number.whole == std::string::npos)
             number.whole = number.digits.size();
-        } else if (c >= '0' && c <= '9') {
+        else if (c >= '0' && c <= '9')
             number.digits += c;
-        } else {
+        else
             return false;
-        }
     }
-    if (points == 0)
-        number.whole = number.digits.size();
+    number.whole = std::min(number.whole, number.digits.size());
     return !number.digits.empty();
-}
-
-// The digits from the first non-zero one to the last: what a double has to hold.
-std::size_t SignificantDigits(const Decimal& number) {
-    const std::size_t first = number.digits.find_first_not_of('0');
-    return first == std::string::npos ? 0 : number.digits.find_last_not_of('0') + 1 - first;
 }
 
 // The exact value rounded to the nearest integer, a half to the even one; nothing outside the
 // signed 32-bit range.
 std::optional<std::int32_t> ExactRounding(const Decimal& number) {
     std::int64_t whole = 0;
-    for (std::size_t i = 0; i < number.whole; ++i) {
+    for (std::size_t i = 0; i < number.whole && whole <= 10'000'000'000; ++i)
         whole = whole * 10 + (number.digits[i] - '0');
-        if (whole > 10'000'000'000)
-            return std::nullopt;
-    }
     const std::string_view fraction = std::string_view(number.digits).substr(number.whole);
     const bool half = !fraction.empty() && fraction[0] == '5';
     const bool pastHalf = half && fraction.find_first_not_of('0', 1) != std::string_view::npos;
@@ -109,7 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::optional<std::int32_t> exact = ExactRounding(number);
     const std::optional<std::int32_t> read =
         converted ? std::optional<std::int32_t>(value) : std::nullopt;
-    if (SignificantDigits(number) <= 15) {
+    const std::size_t significant = number.digits.find_first_not_of('0');
+    if (significant == std::string::npos ||
+        number.digits.find_last_not_of('0') + 1 - significant <= 15) {
         Require(read == exact, "the value differs from the exact rounding");
     } else if (read && exact) {
         Require(*read - std::int64_t{*exact} <= 1 && *exact - std::int64_t{*read} <= 1,

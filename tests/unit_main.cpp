@@ -5,19 +5,17 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
+#include <string>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--program-bits=32") == 0) {
-            pindrel::sim::SetDefaultProgramBits(32);
-        } else if (std::strcmp(argv[i], "--program-bits=64") == 0) {
-            pindrel::sim::SetDefaultProgramBits(64);
-        } else {
+        const std::string bits = argv[i];
+        if (bits != "--program-bits=32" && bits != "--program-bits=64") {
             std::fprintf(stderr, "unknown argument %s\n", argv[i]);
             return 2;
         }
+        pindrel::sim::SetDefaultProgramBits(bits == "--program-bits=32" ? 32 : 64);
     }
     return RUN_ALL_TESTS();
 }
