@@ -260,16 +260,3 @@ std::map<std::string, std::string> E2eTest::HostRun(const std::vector<std::strin
 }
 
 } // namespace e2e
-
-namespace {
-
-// The sessions end with the run.
-struct StopSessions : ::testing::Environment {
-    void TearDown() override {
-        for (bool x11 : {false, true})
-            e2e::WineSession::Of(x11).Stop();
-    }
-};
-const auto* const kStopSessions = ::testing::AddGlobalTestEnvironment(new StopSessions);
-
-} // namespace

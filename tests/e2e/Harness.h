@@ -109,6 +109,7 @@ class WineSession {
     // What went wrong when the session cannot be used; empty when it can.
     const std::string& Start();
     void Stop();
+    ~WineSession() { Stop(); } // the sessions end with the run
     // What hostctl sysinfo reports: user, computer, screen, dpi, twipsperpixel, acp.
     const std::string& info(const std::string& key) const { return info_.at(key); }
     std::string ProfileKey() const { return info("user") + "@" + info("computer"); }

@@ -60,17 +60,17 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
         {"48,160,0123456789abcdefghijABCDEFGHIJ0123456789", ""}, // exactly 40: whole
         {"77,431,Work files", ""},                               // a duplicate
     };
-    Icons icons, lines;
+    Icons icons;
+    std::string saved;
     for (const auto& [icon, line] : table) {
         icons.push_back(icon);
-        lines.push_back(line.empty() ? icon : line);
+        saved += (line.empty() ? icon : line) + "\r\n";
     }
     StartDesktop("shape=twolistviews\nautoarrange=1\n" + Lines(icons) +
                  "[second]\n31,32,Other one\n");
     const fs::path exe = CopyPindrel("app");
     const fs::path layout = LayoutOf(exe);
     ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
-    const std::string saved = Lines(lines, "\r\n");
     EXPECT_EQ(ReadFile(layout), saved);
     EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
     // The save switched auto-arrange off, moved nothing and left painting alone.
@@ -116,13 +116,8 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     // off; it was turned off once and on once, is on now, and the list view has painted since. A
     // restore writes no layout.
     const int moves = static_cast<int>(icons.size());
-    ExpectNumbers(state, {{"moves", moves},
-                          {"arrangedmoves", 0},
-                          {"autoarrange", 1},
-                          {"heldmoves", moves},
-                          {"redrawoff", 1},
-                          {"redrawon", 1},
-                          {"redraw", 1}});
+    ExpectNumbers(state, {{"moves", moves}, {"heldmoves", moves}, {"arrangedmoves", 0}});
+    ExpectNumbers(state, {{"autoarrange", 1}, {"redrawoff", 1}, {"redrawon", 1}, {"redraw", 1}});
     EXPECT_GT(state.Number("painted"), scrambled.Number("painted"));
     EXPECT_EQ(ReadFile(layout), resaved);
     EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
