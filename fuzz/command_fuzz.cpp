@@ -22,8 +22,7 @@ namespace {
 // The program's window with no screen behind it: headless controls, a Create() that fails on
 // request, and a record of whether the window was shown and which start failures were reported.
 struct FakeProgramWindow final : ProgramWindow {
-    bool createFails = false;
-    bool shown = false;
+    bool createFails = false, shown = false;
     std::vector<std::string> startFailures;
     sim::HeadlessControls headless;
 

@@ -76,10 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const Failure& e) {
         failure = e.number();
     }
-    Require(failure == (converted ? 0
-                        : numeric ? errors::kOverflow
-                                  : errors::kTypeMismatch),
-            "TextToLong fails other than TryTextToLong says");
+    const int expected = converted ? 0 : numeric ? errors::kOverflow : errors::kTypeMismatch;
+    Require(failure == expected, "TextToLong fails other than TryTextToLong says");
     if (!numeric) {
         Require(!converted, "a text that is not numeric converted");
         return 0;

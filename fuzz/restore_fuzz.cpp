@@ -106,10 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint8_t destroyAfter = in.Byte();
     ProgramState state;
     const int width = (flags & 0x10) != 0 ? 4 : 2;
-    state.startX = in.Signed(width);
-    state.startY = in.Signed(width);
-    state.deltaX = in.Signed(width);
-    state.deltaY = in.Signed(width);
+    for (std::int32_t* value : {&state.startX, &state.startY, &state.deltaX, &state.deltaY})
+        *value = in.Signed(width);
 
     sim::SimSession session(fuzz::ScratchFolder());
     const bool nt = (flags & 0x01) == 0;
@@ -154,9 +152,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     Require(Held(session) == held, "the restore left a handle, memory, a mapping or a file open");
     Require(session.Faults().empty(), "the simulated shell saw a fault");
-    if (session.IsWindow(shell.listView)) {
+    if (session.IsWindow(shell.listView))
         CheckPlacement(before, session.Items(shell.listView), LinePositions(layout),
                        CursorPositions(settings, count));
-    }
     return 0;
 }
