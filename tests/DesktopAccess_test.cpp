@@ -85,8 +85,7 @@ TEST_F(DesktopAccess, ItemTextsComeBackOnEveryMachine) {
     const std::string s39(39, 'a'), s45 = std::string(40, 'd') + "eeeee", s80(80, 'f');
     for (const Machine& m : kMachines) {
         SCOPED_TRACE(m.name);
-        NewSession();
-        session->SetWindowsBits(m.windowsBits);
+        NewSession().SetWindowsBits(m.windowsBits);
         session->SetProgramBits(m.programBits);
         session->SetPlatformId(m.platform);
         session->SetIsWow64ProcessMissing(m.wow64Missing);

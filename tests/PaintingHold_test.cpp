@@ -13,7 +13,7 @@
 #include <vector>
 
 using namespace pindrel;
-using pindrel::testing::Items;
+using namespace pindrel::testing;
 using Events = std::vector<std::string>;
 
 namespace {
@@ -24,7 +24,7 @@ const char* const kLayoutText = "1,2,Work files\r\n3,4,Notes\r\n";
 
 } // namespace
 
-class PaintingHold : public pindrel::testing::FormTest {
+class PaintingHold : public FormTest {
   protected:
     // What reached the list view `lv` since ClearCalls(), in order: "off" and "on"
     // (WM_SETREDRAW), "moves" (LVM_SETITEMPOSITION, one or more in a row), "invalidate", "view"
@@ -118,12 +118,10 @@ TEST_F(PaintingHold, TheMovesArePaintedOnceAfterTheLastWhateverFails) {
         // The scene with `fault` injected once the desktop is there; the desktop list view.
         auto run = [&](const std::string& what, const std::function<void(Hwnd)>& fault) {
             SCOPED_TRACE(what);
-            NewSession();
-            session->SetPlatformId(scene.platform);
+            NewSession().SetPlatformId(scene.platform);
             const Hwnd lv = Desktop(scene.icons, scene.style).listView;
-            session->WritePrivateProfileStringA("USER1@DESK1", "IconType", "Small Icon",
-                                                pindrel::testing::kIni);
-            session->WriteFileBytes(pindrel::testing::kLayout, kLayoutText);
+            session->WritePrivateProfileStringA("USER1@DESK1", "IconType", "Small Icon", kIni);
+            session->WriteFileBytes(kLayout, kLayoutText);
             fault(lv);
             session->ClearCalls();
             if (scene.text)
@@ -160,8 +158,7 @@ TEST_F(PaintingHold, TheMovesArePaintedOnceAfterTheLastWhateverFails) {
         }
     }
     // No desktop: nothing to hold, and no window is asked to paint.
-    NewSession();
-    session->CreateShell(sim::ShellShape::NoListView);
+    NewSession().CreateShell(sim::ShellShape::NoListView);
     Restore();
     EXPECT_EQ(EventsOf(Hwnd{0}), Events{});
 }

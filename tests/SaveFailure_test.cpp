@@ -10,9 +10,7 @@
 #include <filesystem>
 
 using namespace pindrel;
-using pindrel::testing::Fault;
-using pindrel::testing::kIni;
-using pindrel::testing::kLayout;
+using namespace pindrel::testing;
 using S = sim::SimSession;
 
 namespace {
@@ -38,24 +36,29 @@ struct Scene {
     int views = 0;                    // a restore's view changes: 1 when it goes on
 };
 
-// `inject(count)` once the second (last) icon's position has been asked for: the names' requests
-// meet the fault, the positions' did not.
-Fault OnceThePositionsAreRead(void (S::*inject)(int), int count) {
-    return [=](S& s, Hwnd) {
-        s.OnSendMessage([&s, inject, count](const sim::SimCall& call) {
+// A call of one of the session's fault settings, with these arguments; On() passes the desktop
+// list view first.
+template <typename... Params, typename... Args> Fault Set(void (S::*set)(Params...), Args... args) {
+    return [=](S& s, Hwnd) { (s.*set)(args...); };
+}
+template <typename... Params, typename... Args>
+Fault On(void (S::*set)(Hwnd, Params...), Args... args) {
+    return [=](S& s, Hwnd lv) { (s.*set)(lv, args...); };
+}
+// `fault` once the second (last) icon's position has been asked for: the names' requests meet
+// it, the positions' did not.
+Fault OnceThePositionsAreRead(Fault fault) {
+    return [=](S& s, Hwnd lv) {
+        s.OnSendMessage([&s, lv, fault](const sim::SimCall& call) {
             if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
-                (s.*inject)(count);
+                fault(s, lv);
         });
     };
-}
-// The list view reports `count` icons.
-Fault Count(int count) {
-    return [=](S& s, Hwnd lv) { s.SetReportedItemCount(lv, count); };
 }
 
 } // namespace
 
-class SaveFailure : public pindrel::testing::FormTest {
+class SaveFailure : public FormTest {
   protected:
     void Run(const Scene& scene, bool fromTheWindow) {
         const bool save = scene.command == std::string("-s");
@@ -111,47 +114,40 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
                          unwritten = ExitStatus::WriteFailed;
     // Both places the desktop is looked for are named.
     const char* const nowhere = "Progman (or WorkerW) > SHELLDLL_DefView > SysListView32";
-    const Fault gone = [](S& s, Hwnd lv) { s.DestroyWindow(lv); };
-    const Fault locked = [](S& s, Hwnd) { s.SetLocked(kLayout, true); };
+    const Fault gone = On(&S::DestroyWindow);
+    const Fault locked = Set(&S::SetLocked, kLayout, true);
     const Scene scenes[] = {
-        {"the process cannot be opened", "-s", [](S& s, Hwnd) { s.SetOpenProcessRefused(true); },
-         noIcons, "could not be opened"},
-        {"no buffer for the positions", "-s", [](S& s, Hwnd) { s.FailAllocations(1); }, noIcons},
-        {"no buffer for any name", "-s", OnceThePositionsAreRead(&S::FailAllocations, 1000),
+        {"the process cannot be opened", "-s", Set(&S::SetOpenProcessRefused, true), noIcons,
+         "could not be opened"},
+        {"no buffer for the positions", "-s", Set(&S::FailAllocations, 1), noIcons},
+        {"no buffer for any name", "-s", OnceThePositionsAreRead(Set(&S::FailAllocations, 1000)),
          noIcons},
-        {"no shared mapping for the positions (non-NT)", "-s",
-         [](S& s, Hwnd) { s.FailMappings(1); }, noIcons},
+        {"no shared mapping for the positions (non-NT)", "-s", Set(&S::FailMappings, 1), noIcons},
         {"no shared mapping for any name (non-NT)", "-s",
-         OnceThePositionsAreRead(&S::FailMappings, 1000), noIcons},
+         OnceThePositionsAreRead(Set(&S::FailMappings, 1000)), noIcons},
         // A mapping whose view cannot be mapped is closed again.
-        {"no view for the positions (non-NT)", "-s", [](S& s, Hwnd) { s.FailViews(1); }, noIcons},
+        {"no view for the positions (non-NT)", "-s", Set(&S::FailViews, 1), noIcons},
         {"no desktop list view", "-s", gone, none, nowhere},
         {"no desktop list view", "-r", gone, none, nowhere},
         // One name could be read and one could not: names may be empty, the save goes on.
-        {"no buffer for one name", "-s", OnceThePositionsAreRead(&S::FailAllocations, 1), ok,
+        {"no buffer for one name", "-s", OnceThePositionsAreRead(Set(&S::FailAllocations, 1)), ok,
          nullptr, "700,500,\r\n710,510,Two\r\n"},
         // A desktop that truly has no icons gives the empty layout.
         {"no icons", "-s", [](S& s, Hwnd lv) { s.Items(lv).clear(); }, ok, nullptr, ""},
         // Fewer icons than the positions were read for would pair names with the wrong places.
         {"an icon deleted after the positions", "-s",
-         [](S& s, Hwnd lv) {
-             s.OnSendMessage([&s, lv](const sim::SimCall& call) {
-                 if (call.message == win::LVM_GETITEMPOSITION && call.wParam == 1)
-                     s.Items(lv).pop_back();
-             });
-         },
-         noIcons},
+         OnceThePositionsAreRead([](S& s, Hwnd lv) { s.Items(lv).pop_back(); }), noIcons},
         // count, two positions, count, the first name: gone while the names are read.
         {"the list view gone while the names are read", "-s",
-         [](S& s, Hwnd lv) { s.DestroyWindowAfterRequests(lv, 5); }, noIcons},
-        {"the list view gone after the positions", "-s",
-         [](S& s, Hwnd lv) { s.DestroyWindowAfterRequests(lv, 3); }, none},
-        {"a count of 2147483647", "-s", Count(2147483647), noIcons},
-        {"a count of -1", "-s", Count(-1), noIcons},
-        {"texts that fill the buffer without a NUL", "-s",
-         [](S& s, Hwnd lv) { s.SetTextsWithoutNul(lv, true); }, ok, nullptr, filledNt.c_str()},
+         On(&S::DestroyWindowAfterRequests, 5), noIcons},
+        {"the list view gone after the positions", "-s", On(&S::DestroyWindowAfterRequests, 3),
+         none},
+        {"a count of 2147483647", "-s", On(&S::SetReportedItemCount, 2147483647), noIcons},
+        {"a count of -1", "-s", On(&S::SetReportedItemCount, -1), noIcons},
+        {"texts that fill the buffer without a NUL", "-s", On(&S::SetTextsWithoutNul, true), ok,
+         nullptr, filledNt.c_str()},
         {"texts that fill the buffer without a NUL (non-NT)", "-s",
-         [](S& s, Hwnd lv) { s.SetTextsWithoutNul(lv, true); }, ok, nullptr, filled98.c_str()},
+         On(&S::SetTextsWithoutNul, true), ok, nullptr, filled98.c_str()},
         {"positions at the 16-bit limits", "-s",
          [](S& s, Hwnd lv) {
              s.Items(lv)[0].position = {-32768, 32767};
@@ -159,13 +155,10 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          },
          ok, nullptr, "-32768,32767,One\r\n32767,-32768,Two\r\n"},
         // The layout cannot be replaced: the old file stays whole and no temporary file is left.
-        {"disk full in the second line", "-s", [](S& s, Hwnd) { s.SetDiskSpace(20); }, unwritten,
-         kLayout},
+        {"disk full in the second line", "-s", Set(&S::SetDiskSpace, 20), unwritten, kLayout},
         {"a locked layout", "-s", locked, unwritten, kLayout},
-        {"a read-only layout", "-s", [](S& s, Hwnd) { s.SetReadOnly(kLayout, true); }, unwritten,
-         kLayout},
-        {"a read-only folder", "-s", [](S& s, Hwnd) { s.SetReadOnly("C:\\Tools", true); },
-         unwritten, kLayout},
+        {"a read-only layout", "-s", Set(&S::SetReadOnly, kLayout, true), unwritten, kLayout},
+        {"a read-only folder", "-s", Set(&S::SetReadOnly, "C:\\Tools", true), unwritten, kLayout},
         // The folder taken away: a drive gone, say.
         {"the folder gone", "-s",
          [](S& s, Hwnd) {
@@ -174,7 +167,7 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          unwritten, kLayout},
         // The restores: the stored view is applied only by one that goes on.
         {"a locked layout", "-r", locked, noLayout, kLayout},
-        {"a read error", "-r", [](S& s, Hwnd) { s.SetReadError(kLayout, true); }, noLayout},
+        {"a read error", "-r", Set(&S::SetReadError, kLayout, true, 0), noLayout},
         // A read that fails past the first block stops the search where it is.
         {"a read error after 64 KiB", "-r",
          [&](S& s, Hwnd) {
@@ -183,15 +176,15 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          },
          noLayout, nullptr, nullptr, kArranged, 1},
         // A missing file is a first run: every icon is laid out from the start point.
-        {"a missing layout", "-r", [](S& s, Hwnd) { s.DeleteFileQuietly(kLayout); }, ok, nullptr,
-         nullptr, {{512, 384}, {512, 404}}, 1},
+        {"a missing layout", "-r", Set(&S::DeleteFileQuietly, kLayout), ok, nullptr, nullptr,
+         {{512, 384}, {512, 404}}, 1},
         // Binary bytes, NULs, lone CRs and LFs are parts of lines like any other.
-        {"binary lines around the icons'", "-r",
-         [&](S& s, Hwnd) { s.WriteFileBytes(kLayout, binary); }, ok, nullptr, nullptr, restored,
-         1},
-        {"a count of -1", "-r", Count(-1), noIcons, nullptr, nullptr, kArranged, 1},
-        {"a count of 2147483647", "-r", Count(2147483647), noIcons, nullptr, nullptr, kArranged,
-         1}};
+        {"binary lines around the icons'", "-r", Set(&S::WriteFileBytes, kLayout, binary), ok,
+         nullptr, nullptr, restored, 1},
+        {"a count of -1", "-r", On(&S::SetReportedItemCount, -1), noIcons, nullptr, nullptr,
+         kArranged, 1},
+        {"a count of 2147483647", "-r", On(&S::SetReportedItemCount, 2147483647), noIcons,
+         nullptr, nullptr, kArranged, 1}};
     for (const Scene& scene : scenes) {
         SCOPED_TRACE(std::string(scene.command) + ", " + scene.what);
         Run(scene, false);
@@ -211,8 +204,7 @@ TEST_F(SaveFailure, SettingsFilesThatAreOddOrCannotBeWritten) {
                                      "\r\n[Default]\r\nDeltaX=" + std::string(200, '0') + "7\r\n"};
     for (const std::string& bytes : files) {
         SCOPED_TRACE(bytes.substr(0, 30));
-        NewSession();
-        session->WriteFileBytes(kIni, bytes);
+        NewSession().WriteFileBytes(kIni, bytes);
         Start();
         EXPECT_EQ(controls->GetText(TextBox::DeltaX), "7");
     }

@@ -33,13 +33,14 @@ class SimTest : public ::testing::Test {
                 (std::string(info->test_suite_name()) + "." + info->name());
         NewSession();
     }
-    // Starts again with a fresh session in an empty host folder.
-    void NewSession() {
+    // Starts again with a fresh session in an empty host folder, and returns it.
+    sim::SimSession& NewSession() {
         session.reset();
         std::error_code ignored;
         std::filesystem::remove_all(root_, ignored);
         session = std::make_unique<sim::SimSession>(root_);
         session->CreateFolder("C:\\Tools");
+        return *session;
     }
     ~SimTest() override {
         std::error_code ignored;

@@ -8,24 +8,15 @@
 #include <tuple>
 
 using namespace pindrel;
-using pindrel::testing::kIni;
-using pindrel::testing::kLayout;
+using namespace pindrel::testing;
 
-class Store : public pindrel::testing::FormTest {
-  protected:
-    // The window with the icon view selected: the desktop starts in it, and keeping it avoids the
-    // re-arrangement that every view change brings.
-    void Open() {
-        Start();
-        controls->ComboSelectText("Icon");
-    }
-};
+class Store : public FormTest {};
 
 // The names are written trimmed, commas and all; a blank one is written empty.
 TEST_F(Store, SaveWritesEveryItemWithItsNameTrimmed) {
     Desktop(
         {{"Work files", {120, 45}}, {"  Notes  ", {-75, 20}}, {"a,b", {0, -8}}, {"   ", {5, 6}}});
-    Open();
+    Start();
     form->cmdSave_Click();
     EXPECT_EQ(session->FileBytes(kLayout),
               "120,45,Work files\r\n-75,20,Notes\r\n0,-8,a,b\r\n5,6,\r\n");
@@ -37,7 +28,9 @@ TEST_F(Store, SaveWritesEveryItemWithItsNameTrimmed) {
 // The restore's own switch (off for the moves, on after them) is in the painting scenes.
 TEST_F(Store, ASaveSwitchesAutoArrangeOffAndARestoreOnAgain) {
     const auto shell = Desktop({{"A", {0, 0}}}, win::LVS_AUTOARRANGE);
-    Open();
+    // The icon view the desktop starts in: no view change re-arranges the icons.
+    Start();
+    controls->ComboSelectText("Icon");
     // A save switches it off and leaves it off; a second save finds it off and sends nothing; a
     // restore in the same run switches it on, though its own capture found it off.
     form->cmdSave_Click();
@@ -130,8 +123,7 @@ TEST_F(Store, RestorePlacesEachItemByTheLayoutFileOrTheCursor) {
     // clang-format on
     for (const auto& [what, names, layout, cursor, expected] : scenes) {
         SCOPED_TRACE(what);
-        NewSession();
-        const sim::SimShell shell = session->CreateShell();
+        const sim::SimShell shell = NewSession().CreateShell();
         for (const char* name : names)
             session->AddItem(shell.listView, std::string(name), Point{9, 9});
         ProgramState state;

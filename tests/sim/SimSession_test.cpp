@@ -92,8 +92,7 @@ TEST_F(SimSessionTest, ProcessesAnswerForTheirBitness) {
                   {64, 64, 32, 0, 1, kQuery, 0, 7, 'L'}, // query access refused
                   {64, 64, 64, 0, 0, kAll, 0, 7, 'H'}};  // handle without query access
     for (const auto& c : scenes) {
-        NewSession();
-        SimSession& s = *session;
+        SimSession& s = NewSession();
         s.SetWindowsBits(c.windows);
         s.SetProgramBits(c.program);
         s.SetIsWow64ProcessMissing(c.missing != 0);
@@ -126,8 +125,7 @@ TEST_F(SimSessionTest, GetItemWReadsTheRecordInTheListViewsOwnForm) {
         {32, 64, 0, 80, 0, std::nullopt, true},    // a 56-byte record to a 32-bit list view
     };
     for (const auto& c : scenes) {
-        NewSession();
-        SimSession& s = *session;
+        SimSession& s = NewSession();
         const SimShell shell = s.CreateShell(ShellShape::Standard, 0, c.listView);
         s.AddItem(shell.listView, std::string(50, 'x') + "\xE2\x98\x83", Point{});
         const Handle h = s.OpenProcess(kAll, 0, shell.process);
@@ -184,8 +182,7 @@ TEST_F(SimSessionTest, StyleChangedComparesWithTheRememberedStyleAndTheShellFlip
 
 TEST_F(SimSessionTest, SharedViewsReachTheListViewOnlyOffNt) {
     for (const DWORD platform : {VER_PLATFORM_WIN32_WINDOWS, VER_PLATFORM_WIN32_NT}) {
-        NewSession();
-        SimSession& s = *session;
+        SimSession& s = NewSession();
         s.SetWindowsBits(32);
         s.SetPlatformId(platform);
         const SimShell shell = s.CreateShell();
