@@ -87,8 +87,9 @@ class WindowTest : public E2eTest {
             SCOPED_TRACE("after key " + std::to_string(i) + " (" + keys[i].first + ")");
             const bool open = !closes || i + 1 < keys.size();
             EXPECT_EQ(steps[i]["open"], open ? "1" : "0") << "whether the window is open";
-            if (open)
+            if (open) { // braces: the macro holds an if of its own
                 EXPECT_EQ(names_[steps[i]["focus"]], kTabOrder[keys[i].second]);
+            }
             EXPECT_EQ(steps[i]["popups"], "0") << "a message box appeared";
         }
     }
@@ -125,8 +126,9 @@ TEST_F(WindowTest, FollowsTheTableTakesTypedSettingsAndClosesOnEscapeRelease) {
                      c.at("style") + ", rect " + c.at("rect"));
         EXPECT_EQ(strcasecmp(c.at("class").c_str(), windowClass), 0);
         EXPECT_EQ(std::stoul(c.at("style"), nullptr, 16) & mask, bits) << "its kind's style";
-        if (row.kind != Kind::TextBox && row.kind != Kind::DropDownList)
+        if (row.kind != Kind::TextBox && row.kind != Kind::DropDownList) {
             EXPECT_EQ(c.at("text"), row.caption);
+        }
         EXPECT_EQ(c.at("visible") + c.at("enabled"), "11");
         EXPECT_EQ(c.at("tabstop") == "1", layout::TakesFocus(row.kind)) << "WS_TABSTOP";
         const layout::TwipsRect t = layout::ClientRectTwips(row);
