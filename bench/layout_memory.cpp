@@ -10,6 +10,7 @@
 // and after the restore.
 #include "LayoutFile.h"
 #include "PeakRss.h"
+#include "Utf.h"
 #include "frmMain.h"
 #include "modPindrel.h"
 #include "platform/sim/HeadlessControls.h"
@@ -69,7 +70,7 @@ int main(int argc, char** argv) {
         for (int i = 0; i < kIcons; ++i) {
             session.AddItem(shell.listView, "Icon " + std::to_string(i), Point{0, 0});
         }
-        const std::string path = LayoutFilePath(session, "USER1", "DESK1");
+        const std::string path = Utf16ToUtf8(LayoutFilePath(session, u"USER1", u"DESK1"));
         {
             std::ofstream out(session.HostPath(path), std::ios::binary);
             WriteFiller(out, megabytes * 1000 * 1000, shape);

@@ -26,76 +26,22 @@ using namespace pindrel;
 namespace {
 
 // The real WindowsApi, with the painting hold's requests dropped when `hold` is false.
-class BenchApi final : public WindowsApi {
+class BenchApi final : public NativeWindowsApi {
   public:
     explicit BenchApi(bool hold) : hold_(hold) {}
 
-    BOOL GetUserNameA(char* b, DWORD* s) override { return real_.GetUserNameA(b, s); }
-    BOOL GetComputerNameA(char* b, DWORD* s) override { return real_.GetComputerNameA(b, s); }
-    DWORD GetPrivateProfileStringA(const char* s, const char* k, const char* d, char* b, DWORD n,
-                                   const char* f) override {
-        return real_.GetPrivateProfileStringA(s, k, d, b, n, f);
-    }
-    BOOL WritePrivateProfileStringA(const char* s, const char* k, const char* v,
-                                    const char* f) override {
-        return real_.WritePrivateProfileStringA(s, k, v, f);
-    }
-    BOOL GetVersionExA(OsVersionInfoA* i) override { return real_.GetVersionExA(i); }
-    Handle OpenProcess(DWORD a, BOOL i, Pid p) override { return real_.OpenProcess(a, i, p); }
-    RemoteAddr VirtualAllocEx(Handle p, RemoteAddr a, DWORD s, DWORD t, DWORD r) override {
-        return real_.VirtualAllocEx(p, a, s, t, r);
-    }
-    BOOL VirtualFreeEx(Handle p, RemoteAddr a, DWORD s, DWORD t) override {
-        return real_.VirtualFreeEx(p, a, s, t);
-    }
-    BOOL WriteProcessMemory(Handle p, RemoteAddr a, const void* b, DWORD s, DWORD* w) override {
-        return real_.WriteProcessMemory(p, a, b, s, w);
-    }
-    BOOL ReadProcessMemory(Handle p, RemoteAddr a, void* b, DWORD s, DWORD* r) override {
-        return real_.ReadProcessMemory(p, a, b, s, r);
-    }
-    BOOL CloseHandle(Handle h) override { return real_.CloseHandle(h); }
-    Handle GetCurrentProcess() override { return real_.GetCurrentProcess(); }
-    BOOL IsWow64Process(Handle p, BOOL* w) override { return real_.IsWow64Process(p, w); }
-    bool IsProgram64Bit() override { return real_.IsProgram64Bit(); }
-    Handle CreateFileMappingA(Handle f, const void* a, DWORD p, DWORD h, DWORD l,
-                              const char* n) override {
-        return real_.CreateFileMappingA(f, a, p, h, l, n);
-    }
-    RemoteAddr MapViewOfFile(Handle m, DWORD a, DWORD h, DWORD l, DWORD n) override {
-        return real_.MapViewOfFile(m, a, h, l, n);
-    }
-    BOOL UnmapViewOfFile(RemoteAddr a) override { return real_.UnmapViewOfFile(a); }
-    void RtlMoveMemory(RemoteAddr d, const void* s, DWORD n) override {
-        real_.RtlMoveMemory(d, s, n);
-    }
-    void RtlMoveMemory(void* d, RemoteAddr s, DWORD n) override { real_.RtlMoveMemory(d, s, n); }
-    int WideCharToMultiByte(UINT c, DWORD f, const char16_t* w, int wn, char* m, int mn) override {
-        return real_.WideCharToMultiByte(c, f, w, wn, m, mn);
-    }
-    Hwnd FindWindowA(const char* c, const char* n) override { return real_.FindWindowA(c, n); }
-    Hwnd FindWindowExA(Hwnd p, Hwnd a, const char* c, const char* n) override {
-        return real_.FindWindowExA(p, a, c, n);
-    }
-    DWORD GetWindowThreadProcessId(Hwnd w, Pid* p) override {
-        return real_.GetWindowThreadProcessId(w, p);
-    }
-    std::int32_t GetWindowLongA(Hwnd w, std::int32_t i) override {
-        return real_.GetWindowLongA(w, i);
-    }
-    Hwnd GetParent(Hwnd w) override { return real_.GetParent(w); }
-    LRESULT SendMessageA(Hwnd w, UINT m, WPARAM wp, LPARAM lp) override {
+    LRESULT SendMessageTimeoutA(Hwnd w, UINT m, WPARAM wp, LPARAM lp, UINT flags, UINT timeout,
+                                std::uintptr_t* result) override {
         if (!hold_ && m == win::WM_SETREDRAW) {
-            return 0;
+            return 1;
         }
-        return real_.SendMessageA(w, m, wp, lp);
+        return NativeWindowsApi::SendMessageTimeoutA(w, m, wp, lp, flags, timeout, result);
     }
     BOOL InvalidateRect(Hwnd w, const Rect* r, BOOL e) override {
-        return hold_ ? real_.InvalidateRect(w, r, e) : 1;
+        return hold_ ? NativeWindowsApi::InvalidateRect(w, r, e) : 1;
     }
 
   private:
-    NativeWindowsApi real_;
     bool hold_;
 };
 
@@ -146,14 +92,14 @@ int Floor(BenchApi& api, bool hold) {
     const std::int32_t count = modPindrel::CapturePositions(api, state);
     const double start = Now();
     if (hold) {
-        api.SendMessageA(listView, win::WM_SETREDRAW, 0, 0);
+        DesktopRequest(api, listView, win::WM_SETREDRAW, 0, 0);
     }
     for (std::int32_t i = 0; i < count; ++i) {
         const Point& p = state.positions[static_cast<std::size_t>(i)];
         modPindrel::SetItemPosition(api, listView, i, p.x + 3, p.y);
     }
     if (hold) {
-        api.SendMessageA(listView, win::WM_SETREDRAW, 1, 0);
+        DesktopRequest(api, listView, win::WM_SETREDRAW, 1, 0);
         api.InvalidateRect(listView, nullptr, 1);
     }
     const double elapsed = Now() - start;

@@ -2,8 +2,9 @@
 //
 //   build/linux/bench/pindrel_bench
 //
-// Counters: "per_icon" is the time per icon, "requests/icon" the list-view requests (SendMessageA
-// calls) per icon, "lines_parsed/line" how many times the restore parsed each layout line.
+// Counters: "per_icon" is the time per icon, "requests/icon" the list-view requests
+// (SendMessageTimeoutA calls) per icon, "lines_parsed/line" how many times the restore parsed each
+// layout line.
 #include "LayoutFile.h"
 #include "LayoutLines.h"
 #include "PeakRss.h"
@@ -56,7 +57,7 @@ void BM_Save(benchmark::State& state) {
         ++saves;
         // The session's call log is the simulation's, not the program's: keep it small.
         state.PauseTiming();
-        requests += desk.session.CountCalls("SendMessageA");
+        requests += desk.session.CountCalls("SendMessageTimeoutA");
         desk.session.ClearCalls();
         state.ResumeTiming();
     }
@@ -89,7 +90,7 @@ void BM_Restore(benchmark::State& state) {
         ++restores;
         // The session's call log is the simulation's, not the program's: keep it small.
         state.PauseTiming();
-        requests += desk.session.CountCalls("SendMessageA");
+        requests += desk.session.CountCalls("SendMessageTimeoutA");
         desk.session.ClearCalls();
         state.ResumeTiming();
     }

@@ -2,6 +2,8 @@
 // step runs, and a step that fails is dropped so that the next one runs.
 #pragma once
 
+#include "platform/Types.h"
+
 #include <exception>
 
 namespace pindrel {
@@ -11,6 +13,20 @@ template <typename Step> void ContinueOnFailure(Step&& step) noexcept {
         step();
     } catch (const std::exception&) {
         // Dropped on purpose: the caller goes on with its next step.
+    }
+}
+
+// The same, except for a desktop that does not answer (errors::kNoAnswer): that failure stops the
+// whole procedure, since every later request would wait for it too.
+template <typename Step> void ContinueUnlessNoAnswer(Step&& step) {
+    try {
+        step();
+    } catch (const Failure& failure) {
+        if (failure.number() == errors::kNoAnswer) {
+            throw;
+        }
+    } catch (const std::exception&) {
+        // Dropped on purpose, as by ContinueOnFailure.
     }
 }
 

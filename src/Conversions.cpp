@@ -26,6 +26,18 @@ std::string Trim(std::string_view text) {
     return std::string(TrimView(text));
 }
 
+std::u16string Trim(std::u16string_view text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && text[first] == u' ') {
+        ++first;
+    }
+    while (last > first && text[last - 1] == u' ') {
+        --last;
+    }
+    return std::u16string(text.substr(first, last - first));
+}
+
 std::string LCase(std::string_view text) {
     std::string result(text);
     for (char& c : result) {

@@ -11,6 +11,7 @@ namespace pindrel {
 // Removes spaces (character 32 only; tabs stay) at both ends.
 std::string Trim(std::string_view text);
 std::string_view TrimView(std::string_view text);
+std::u16string Trim(std::u16string_view text);
 // Lower-cases the letters of the system's 8-bit code page (ASCII and the Latin-1 letters).
 std::string LCase(std::string_view text);
 

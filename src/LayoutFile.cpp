@@ -1,6 +1,7 @@
 #include "LayoutFile.h"
 
 #include "Conversions.h"
+#include "Utf.h"
 
 namespace pindrel {
 
@@ -20,10 +21,10 @@ std::string ResolutionTag(Runtime& runtime) {
     return SingleToText(width) + "x" + SingleToText(height);
 }
 
-std::string LayoutFilePath(Runtime& runtime, const std::string& userName,
-                           const std::string& computerName) {
-    return runtime.AppPath() + "\\" + userName + "@" + computerName + "@" + ResolutionTag(runtime) +
-           ".txt";
+std::u16string LayoutFilePath(Runtime& runtime, const std::u16string& userName,
+                              const std::u16string& computerName) {
+    return runtime.AppPath() + u"\\" + userName + u"@" + computerName + u"@" +
+           Utf8ToUtf16(ResolutionTag(runtime)) + u".txt";
 }
 
 std::string FormatLayoutLine(std::int32_t x, std::int32_t y, std::string_view name) {

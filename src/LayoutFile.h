@@ -21,8 +21,8 @@ std::string ResolutionTag(Runtime& runtime);
 
 // <executable's folder> "\" <user> "@" <computer> "@" <resolution tag> ".txt". The "\" is added
 // whatever the folder ends with.
-std::string LayoutFilePath(Runtime& runtime, const std::string& userName,
-                           const std::string& computerName);
+std::u16string LayoutFilePath(Runtime& runtime, const std::u16string& userName,
+                              const std::u16string& computerName);
 
 // One line of the file, without its CR LF: x "," y "," name (the name trimmed of spaces).
 std::string FormatLayoutLine(std::int32_t x, std::int32_t y, std::string_view name);

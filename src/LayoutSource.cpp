@@ -1,5 +1,7 @@
 #include "LayoutSource.h"
 
+#include "WindowsPaths.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -14,10 +16,10 @@ std::size_t TextSource::Read(char* buffer, std::size_t size) {
     return count;
 }
 
-FileSource::FileSource(Runtime& runtime, std::string path)
+FileSource::FileSource(Runtime& runtime, std::u16string path)
     : runtime_(runtime), path_(std::move(path)) {
     try {
-        file_ = runtime_.OpenForInput(path_);
+        file_ = runtime_.OpenForInput(FileSystemPath(path_));
     } catch (const Failure& failure) {
         if (failure.number() != errors::kFileNotFound &&
             failure.number() != errors::kPathNotFound) {
@@ -49,7 +51,7 @@ std::size_t FileSource::Read(char* buffer, std::size_t size) {
 
 void FileSource::Unreadable(const Failure& failure) const {
     throw Failure(failure.number(), "The layout could not be read (" + failure.description() + ")",
-                  path_);
+                  PathText(path_));
 }
 
 } // namespace pindrel

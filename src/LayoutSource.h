@@ -30,11 +30,12 @@ class TextSource final : public LayoutSource {
 };
 
 // The layout file. A file (or folder) that does not exist is an empty layout, as on a first run; a
-// file that exists but cannot be opened or read throws Failure naming it: such a file must not be
-// taken for a missing one. The file is closed when the source ends.
+// file that exists but cannot be opened or read, or that lies on a drive or network path that
+// cannot be reached, throws Failure naming it: such a file must not be taken for a missing one.
+// The file is closed when the source ends.
 class FileSource final : public LayoutSource {
   public:
-    FileSource(Runtime& runtime, std::string path);
+    FileSource(Runtime& runtime, std::u16string path);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
@@ -44,7 +45,7 @@ class FileSource final : public LayoutSource {
     [[noreturn]] void Unreadable(const Failure& failure) const;
 
     Runtime& runtime_;
-    std::string path_;
+    std::u16string path_;
     int file_ = 0; // 0: no file
 };
 

@@ -2,6 +2,7 @@
 // end instead of after each change.
 #pragma once
 
+#include "DesktopRequest.h"
 #include "platform/WindowsApi.h"
 
 namespace pindrel {
@@ -20,7 +21,7 @@ class PaintingHold {
             return;
         }
         try {
-            api_.SendMessageA(window_, win::WM_SETREDRAW, 1, 0);
+            DesktopRequest(api_, window_, win::WM_SETREDRAW, 1, 0);
             api_.InvalidateRect(window_, nullptr, 1);
         } catch (...) {
             // Nothing more can be done from here, and a destructor must not throw.
@@ -33,7 +34,7 @@ class PaintingHold {
         }
         // Engaged before the request: a request that failed on its way may still have arrived.
         engaged_ = true;
-        api_.SendMessageA(window_, win::WM_SETREDRAW, 0, 0);
+        DesktopRequest(api_, window_, win::WM_SETREDRAW, 0, 0);
     }
 
   private:

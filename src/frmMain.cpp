@@ -4,7 +4,10 @@
 #include "Conversions.h"
 #include "LayoutFile.h"
 #include "LayoutLines.h"
+#include "LayoutLock.h"
 #include "LayoutSource.h"
+#include "Utf.h"
+#include "WindowsPaths.h"
 #include "modDesktopViewMode.h"
 #include "modIni.h"
 #include "modNames.h"
@@ -12,6 +15,7 @@
 
 #include <exception>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace pindrel {
@@ -21,8 +25,6 @@ namespace {
 const char* const kViewModeNames[] = {"Icon", "List", "Report", "Small Icon"};
 
 constexpr std::int16_t kKeyEscape = 27;
-
-using modPindrel::kDesktopWindows;
 
 } // namespace
 
@@ -34,11 +36,11 @@ bool IsSilentCommand(const std::string& argumentText) {
 frmMain::frmMain(WindowsApi& api, Runtime& runtime, Controls& controls)
     : api_(api), runtime_(runtime), controls_(controls) {}
 
-std::string frmMain::ProfileKey() {
+std::u16string frmMain::ProfileKey() {
     return modNames::ProfileKey(api_);
 }
 
-std::string frmMain::SettingsFilePath() {
+std::u16string frmMain::SettingsFilePath() {
     return modIni::SettingsFilePath(runtime_);
 }
 
@@ -66,7 +68,8 @@ void frmMain::Form_Load() {
     }
     std::string storedView;
     ContinueOnFailure([&] {
-        storedView = modIni::ReadIniString(api_, ProfileKey(), "IconType", SettingsFilePath());
+        storedView =
+            modIni::ReadIniString(api_, runtime_, ProfileKey(), u"IconType", SettingsFilePath());
     });
     // A stored text that no entry has leaves the list without a selection.
     ContinueOnFailure([&] { controls_.ComboSelectText(storedView); });
@@ -83,12 +86,12 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::LoadSettingsIntoFields() {
-    const std::string path = SettingsFilePath();
-    const std::string key = ProfileKey();
-    controls_.SetText(TextBox::StartX, LongToText(ReadSettingLong("StartX", key, path, 0)));
-    controls_.SetText(TextBox::StartY, LongToText(ReadSettingLong("StartY", key, path, 0)));
-    controls_.SetText(TextBox::DeltaX, LongToText(ReadSettingLong("DeltaX", key, path, 0)));
-    controls_.SetText(TextBox::DeltaY, LongToText(ReadSettingLong("DeltaY", key, path, 20)));
+    const std::u16string path = SettingsFilePath();
+    const std::u16string key = ProfileKey();
+    controls_.SetText(TextBox::StartX, LongToText(ReadSettingLong(u"StartX", key, path, 0)));
+    controls_.SetText(TextBox::StartY, LongToText(ReadSettingLong(u"StartY", key, path, 0)));
+    controls_.SetText(TextBox::DeltaX, LongToText(ReadSettingLong(u"DeltaX", key, path, 0)));
+    controls_.SetText(TextBox::DeltaY, LongToText(ReadSettingLong(u"DeltaY", key, path, 20)));
 }
 
 void frmMain::Form_KeyUp(std::int16_t keyCode, std::int16_t /*shift*/) {
@@ -124,6 +127,16 @@ Failure DesktopUnreadable(const Failure& failure) {
 
 void frmMain::cmdSave_Click() {
     controls_.SetEnabled(Button::Save, false);
+    const std::u16string user = modNames::GetUserNameString(api_);
+    const std::u16string computer = modNames::GetComputerNameString(api_);
+    const std::u16string path = LayoutFilePath(runtime_, user, computer);
+    std::optional<LayoutLock> lock;
+    try {
+        lock.emplace(api_, path);
+    } catch (const Failure& failure) {
+        Fail(ExitStatus::WriteFailed, failure);
+    }
+
     modPindrel::Reach positionsReach = modPindrel::Reach::Reached;
     std::int32_t captured = 0;
     try {
@@ -160,10 +173,6 @@ void frmMain::cmdSave_Click() {
     checkNothingWentAway();
     const std::int32_t count = captured;
 
-    const std::string user = modNames::GetUserNameString(api_);
-    const std::string computer = modNames::GetComputerNameString(api_);
-    const std::string path = LayoutFilePath(runtime_, user, computer);
-
     // Every name is read before the file is touched. Icons whose positions could not be asked for,
     // or of which not one name could be asked for, would replace a good layout with one that
     // restores nothing: the old file stays. Some names empty is no failure (icons may have none).
@@ -175,7 +184,11 @@ void frmMain::cmdSave_Click() {
     bool anyTextReached = false;
     for (std::int32_t i = 0; i < count; ++i) {
         modPindrel::Reach reach = modPindrel::Reach::Reached;
-        names.push_back(modPindrel::GetItemText(api_, listView, i, &reach));
+        try {
+            names.push_back(modPindrel::GetItemText(api_, listView, i, &reach));
+        } catch (const Failure& failure) {
+            Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(failure));
+        }
         if (reach == modPindrel::Reach::Reached) {
             anyTextReached = true;
         } else {
@@ -189,10 +202,12 @@ void frmMain::cmdSave_Click() {
 
     // The new layout goes to a temporary file beside the old one, which it replaces only when it
     // is complete: a save that fails half-way leaves the old layout as it was.
-    const std::string temporary = path + ".tmp";
+    // Its name is this run's own, so that two saves at once never meet in one temporary file.
+    const std::u16string temporary =
+        path + u"." + Utf8ToUtf16(std::to_string(api_.GetCurrentProcessId())) + u".tmp";
     int file = 0;
     try {
-        file = runtime_.OpenForOutput(temporary);
+        file = runtime_.OpenForOutput(FileSystemPath(temporary));
         for (std::int32_t i = 0; i < count; ++i) {
             const Point& p = state_.positions[static_cast<std::size_t>(i)];
             runtime_.WriteLine(file,
@@ -201,7 +216,7 @@ void frmMain::cmdSave_Click() {
         const int closing = file;
         file = 0;
         runtime_.CloseFile(closing);
-        runtime_.ReplaceFile(temporary, path);
+        runtime_.ReplaceFile(FileSystemPath(temporary), FileSystemPath(path));
     } catch (const Failure& failure) {
         if (file != 0) {
             try {
@@ -210,10 +225,11 @@ void frmMain::cmdSave_Click() {
                 // The write failure is the one to report.
             }
         }
-        runtime_.DeleteFileQuietly(temporary);
+        runtime_.DeleteFileQuietly(FileSystemPath(temporary));
         Fail(ExitStatus::WriteFailed,
              Failure(failure.number(),
-                     "The layout could not be saved (" + failure.description() + ")", path));
+                     "The layout could not be saved (" + failure.description() + ")",
+                     PathText(path)));
     }
     controls_.SetEnabled(Button::Save, true);
 }
@@ -238,18 +254,26 @@ void frmMain::cmdLoad_Click() {
     // The layout is opened, and its first block read, before anything changes: a file that exists
     // but cannot be read stops the restore with every icon and the view mode as they were. A
     // missing file is a first run. The rest is read as the restore needs it.
+    std::optional<LayoutLock> lock;
     std::unique_ptr<FileSource> file;
     std::unique_ptr<LayoutLines> lines;
     try {
-        const std::string user = modNames::GetUserNameString(api_);
-        const std::string computer = modNames::GetComputerNameString(api_);
-        file = std::make_unique<FileSource>(runtime_, LayoutFilePath(runtime_, user, computer));
+        const std::u16string user = modNames::GetUserNameString(api_);
+        const std::u16string computer = modNames::GetComputerNameString(api_);
+        const std::u16string path = LayoutFilePath(runtime_, user, computer);
+        lock.emplace(api_, path);
+        file = std::make_unique<FileSource>(runtime_, path);
         lines = std::make_unique<LayoutLines>(*file);
     } catch (const Failure& failure) {
         Fail(ExitStatus::LayoutUnreadable, failure);
     }
-    ApplyViewMode();
-    const std::string key = ProfileKey();
+    try {
+        ApplyViewMode();
+    } catch (const Failure& failure) {
+        // Only a desktop that does not answer makes the switch fail; nothing was moved.
+        Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(failure));
+    }
+    const std::u16string key = ProfileKey();
 
     // The defaults put the first unplaced item in the middle of the screen: whole twips divided
     // by whole twips per pixel, then halved, each step rounded half to even.
@@ -260,12 +284,12 @@ void frmMain::cmdLoad_Click() {
     };
     const std::int32_t defaultX =
         halfScreen(runtime_.ScreenWidthTwips(), runtime_.TwipsPerPixelX());
-    state_.startX = TextToLong(ReadSettingText("StartX", key, defaultX));
+    state_.startX = TextToLong(ReadSettingText(u"StartX", key, defaultX));
     const std::int32_t defaultY =
         halfScreen(runtime_.ScreenHeightTwips(), runtime_.TwipsPerPixelY());
-    state_.startY = TextToLong(ReadSettingText("StartY", key, defaultY));
-    state_.deltaX = TextToLong(ReadSettingText("DeltaX", key, 0));
-    state_.deltaY = TextToLong(ReadSettingText("DeltaY", key, 20));
+    state_.startY = TextToLong(ReadSettingText(u"StartY", key, defaultY));
+    state_.deltaX = TextToLong(ReadSettingText(u"DeltaX", key, 0));
+    state_.deltaY = TextToLong(ReadSettingText(u"DeltaY", key, 20));
 
     const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api_, state_, *lines);
     controls_.SetEnabled(Button::Load, true);
@@ -277,6 +301,9 @@ void frmMain::cmdLoad_Click() {
     }
     if (report.countRefused) {
         Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(*report.countRefused));
+    }
+    if (report.unanswered) {
+        Fail(ExitStatus::DesktopUnreadable, DesktopUnreadable(*report.unanswered));
     }
     if (report.layoutUnreadable) {
         Fail(ExitStatus::LayoutUnreadable, *report.layoutUnreadable);
@@ -294,43 +321,46 @@ bool Usable(const std::string& text, std::int32_t& value) {
 
 } // namespace
 
-std::string frmMain::ReadSettingText(const std::string& key, const std::string& section,
+std::string frmMain::ReadSettingText(const std::u16string& key, const std::u16string& section,
                                      std::int32_t defaultValue) {
-    const std::string path = SettingsFilePath();
+    const std::u16string path = SettingsFilePath();
     std::int32_t value = 0;
-    if (Usable(modIni::ReadIniString(api_, key, section, path), value)) {
+    if (Usable(modIni::ReadIniString(api_, runtime_, key, section, path), value)) {
         return LongToText(value);
     }
-    if (Usable(modIni::ReadIniString(api_, key, "Default", path), value)) {
+    if (Usable(modIni::ReadIniString(api_, runtime_, key, u"Default", path), value)) {
         return LongToText(value);
     }
     return LongToText(defaultValue);
 }
 
-std::int32_t frmMain::ReadSettingLong(const std::string& key, const std::string& section,
-                                      const std::string& filePath, std::int32_t defaultValue) {
+std::int32_t frmMain::ReadSettingLong(const std::u16string& key, const std::u16string& section,
+                                      const std::u16string& filePath, std::int32_t defaultValue) {
     std::int32_t value = 0;
-    const std::string own = modIni::ReadIniString(api_, key, section, filePath);
+    const std::string own = modIni::ReadIniString(api_, runtime_, key, section, filePath);
     if (!own.empty()) {
         // Present under the profile key: it decides, numeric or not.
         return TryTextToLong(own, value) ? value : defaultValue;
     }
-    if (Usable(modIni::ReadIniString(api_, key, "Default", filePath), value)) {
+    if (Usable(modIni::ReadIniString(api_, runtime_, key, u"Default", filePath), value)) {
         return value;
     }
     return defaultValue;
 }
 
-void frmMain::StoreFields(const std::string& section) {
-    const std::string path = SettingsFilePath();
-    modIni::WriteIniString(api_, "StartX", section, controls_.GetText(TextBox::StartX), path);
-    modIni::WriteIniString(api_, "StartY", section, controls_.GetText(TextBox::StartY), path);
-    modIni::WriteIniString(api_, "DeltaX", section, controls_.GetText(TextBox::DeltaX), path);
-    modIni::WriteIniString(api_, "DeltaY", section, controls_.GetText(TextBox::DeltaY), path);
+void frmMain::StoreFields(const std::u16string& section) {
+    const std::u16string path = SettingsFilePath();
+    const std::pair<const char16_t*, TextBox> fields[] = {{u"StartX", TextBox::StartX},
+                                                          {u"StartY", TextBox::StartY},
+                                                          {u"DeltaX", TextBox::DeltaX},
+                                                          {u"DeltaY", TextBox::DeltaY}};
+    for (const auto& [key, box] : fields) {
+        modIni::WriteIniString(api_, runtime_, key, section, controls_.GetText(box), path);
+    }
 }
 
 void frmMain::cmdSetDefault_Click() {
-    StoreFields("Default");
+    StoreFields(u"Default");
 }
 
 void frmMain::cmdSetUnique_Click() {
@@ -341,9 +371,9 @@ void frmMain::cmdSetIconType_Click() {
     // The positions from before the switch go to the layout file first; the restore then switches
     // the view and puts the icons back there.
     cmdSave_Click();
-    const std::string key = ProfileKey();
+    const std::u16string key = ProfileKey();
     const std::string view = controls_.ComboItemText(controls_.ComboListIndex());
-    modIni::WriteIniString(api_, key, "IconType", view, SettingsFilePath());
+    modIni::WriteIniString(api_, runtime_, key, u"IconType", view, SettingsFilePath());
     cmdLoad_Click();
 }
 

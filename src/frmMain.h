@@ -58,15 +58,15 @@ class frmMain {
     const ProgramState& state() const { return state_; }
 
   private:
-    std::string ReadSettingText(const std::string& key, const std::string& section,
+    std::string ReadSettingText(const std::u16string& key, const std::u16string& section,
                                 std::int32_t defaultValue);
-    std::int32_t ReadSettingLong(const std::string& key, const std::string& section,
-                                 const std::string& filePath, std::int32_t defaultValue);
+    std::int32_t ReadSettingLong(const std::u16string& key, const std::u16string& section,
+                                 const std::u16string& filePath, std::int32_t defaultValue);
     void LoadSettingsIntoFields();
     void ApplyViewMode();
-    std::string ProfileKey();
-    std::string SettingsFilePath();
-    void StoreFields(const std::string& section);
+    std::u16string ProfileKey();
+    std::u16string SettingsFilePath();
+    void StoreFields(const std::u16string& section);
     // Throws `failure`, remembering the exit status a silent run ends with because of it.
     [[noreturn]] void Fail(ExitStatus status, const Failure& failure);
 

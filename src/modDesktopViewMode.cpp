@@ -1,5 +1,6 @@
 #include "modDesktopViewMode.h"
 
+#include "DesktopRequest.h"
 #include "modPindrel.h"
 
 namespace pindrel::modDesktopViewMode {
@@ -12,13 +13,14 @@ void SetDesktopViewMode(WindowsApi& api, DWORD viewCode) {
     // bits would make the list view ignore a switch back to the stored view, so the old view comes
     // from the list view.
     const auto currentView =
-        static_cast<DWORD>(api.SendMessageA(listView, win::LVM_GETVIEW, 0, 0)) & win::LVS_TYPEMASK;
+        static_cast<DWORD>(DesktopRequest(api, listView, win::LVM_GETVIEW, 0, 0)) &
+        win::LVS_TYPEMASK;
     StyleStruct change;
     change.styleOld = (style & ~win::LVS_TYPEMASK) | currentView;
     change.styleNew = (style & ~win::LVS_TYPEMASK) | viewCode;
     // The platform carries this record to the list view's process itself; it stays in our memory.
-    api.SendMessageA(listView, win::WM_STYLECHANGED, static_cast<WPARAM>(win::GWL_STYLE),
-                     reinterpret_cast<LPARAM>(&change));
+    DesktopRequest(api, listView, win::WM_STYLECHANGED, static_cast<WPARAM>(win::GWL_STYLE),
+                   reinterpret_cast<LPARAM>(&change));
 }
 
 } // namespace pindrel::modDesktopViewMode

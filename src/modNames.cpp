@@ -1,29 +1,39 @@
 #include "modNames.h"
 
-#include <cstring>
-
 namespace pindrel::modNames {
 
-std::string GetUserNameString(WindowsApi& api) {
-    char buffer[100] = {};
-    DWORD size = sizeof buffer;
-    // The query's own result is not looked at: on failure the buffer stays all NUL.
-    api.GetUserNameA(buffer, &size);
-    return std::string(buffer, strnlen(buffer, sizeof buffer));
+namespace {
+
+std::u16string UpToNul(const char16_t* buffer, std::size_t size) {
+    std::size_t length = 0;
+    while (length < size && buffer[length] != u'\0') {
+        ++length;
+    }
+    return std::u16string(buffer, length);
 }
 
-std::string GetComputerNameString(WindowsApi& api) {
-    char buffer[512] = {};
-    DWORD size = sizeof buffer;
-    if (api.GetComputerNameA(buffer, &size) == 0 || size > sizeof buffer) {
+} // namespace
+
+std::u16string GetUserNameString(WindowsApi& api) {
+    char16_t buffer[100] = {};
+    DWORD size = 100;
+    // The query's own result is not looked at: on failure the buffer stays all NUL.
+    api.GetUserNameW(buffer, &size);
+    return UpToNul(buffer, 100);
+}
+
+std::u16string GetComputerNameString(WindowsApi& api) {
+    char16_t buffer[512] = {};
+    DWORD size = 512;
+    if (api.GetComputerNameW(buffer, &size) == 0 || size > 512) {
         return {};
     }
-    return std::string(buffer, size);
+    return std::u16string(buffer, size);
 }
 
-std::string ProfileKey(WindowsApi& api) {
-    std::string key = GetUserNameString(api);
-    key += '@';
+std::u16string ProfileKey(WindowsApi& api) {
+    std::u16string key = GetUserNameString(api);
+    key += u'@';
     key += GetComputerNameString(api);
     return key;
 }

@@ -1,7 +1,9 @@
 #include "modPindrel.h"
 
+#include "AnsiText.h"
 #include "ContinueOnFailure.h"
 #include "Conversions.h"
+#include "DesktopRequest.h"
 #include "LayoutFile.h"
 #include "LayoutSource.h"
 #include "PaintingHold.h"
@@ -99,22 +101,6 @@ LPARAM AddressParam(RemoteAddr address) {
     return static_cast<LPARAM>(static_cast<std::uintptr_t>(value));
 }
 
-std::string WideToAnsi(WindowsApi& api, const std::u16string& wide) {
-    if (wide.empty()) {
-        return {};
-    }
-    const int count = static_cast<int>(wide.size());
-    const int needed = api.WideCharToMultiByte(win::CP_ACP, 0, wide.data(), count, nullptr, 0);
-    if (needed <= 0) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(needed), '\0');
-    const int written =
-        api.WideCharToMultiByte(win::CP_ACP, 0, wide.data(), count, text.data(), needed);
-    text.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
-    return text;
-}
-
 // The first of the two buffers' failures, or Reached.
 Reach Worse(const ReachableBuffer& first, const ReachableBuffer& second) {
     return first.reach() != Reach::Reached ? first.reach() : second.reach();
@@ -140,7 +126,7 @@ std::string GetItemTextForeign(WindowsApi& api, Hwnd listView, std::int32_t inde
         const auto bytes = records::EncodeLvItem(item, form);
         record.Write(bytes.data(), recordSize);
         text.Write(local.data(), kTextBufferBytes);
-        api.SendMessageA(listView, win::LVM_GETITEMW, 0, AddressParam(record.address()));
+        DesktopRequest(api, listView, win::LVM_GETITEMW, 0, AddressParam(record.address()));
         text.Read(local.data(), kTextBufferBytes);
     }
     record.Release();
@@ -171,8 +157,8 @@ std::string GetItemTextShared(WindowsApi& api, Hwnd listView, std::int32_t index
         const auto bytes = records::EncodeLvItem(item, form);
         record.Write(bytes.data(), recordSize);
         text.Write(local.data(), kTextBufferBytes);
-        api.SendMessageA(listView, win::LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
-                         AddressParam(record.address()));
+        DesktopRequest(api, listView, win::LVM_GETITEMTEXTA, static_cast<WPARAM>(index),
+                       AddressParam(record.address()));
         text.Read(local.data(), kTextBufferBytes);
     }
     record.Release();
@@ -289,11 +275,8 @@ std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index, Reac
                             : GetItemTextShared(api, listView, index, pid, outcome);
 }
 
-const char* const kDesktopWindows =
-    "desktop window Progman (or WorkerW) > SHELLDLL_DefView > SysListView32";
-
 std::int32_t GetItemCount(WindowsApi& api, Hwnd listView) {
-    const LRESULT answer = api.SendMessageA(listView, win::LVM_GETITEMCOUNT, 0, 0);
+    const LRESULT answer = DesktopRequest(api, listView, win::LVM_GETITEMCOUNT, 0, 0);
     // The count is an int in the low 32 bits of the answer.
     const auto count = static_cast<std::int32_t>(static_cast<std::uint32_t>(answer));
     if (count < 0 || count > kMostItems) {
@@ -316,8 +299,8 @@ Reach ReadItemPositions(WindowsApi& api, Hwnd listView, Pid processId, std::int3
         auto bytes = records::EncodePoint(table[0]);
         buffer.Write(bytes.data(), records::kPointSize);
         for (std::int32_t i = 0; i < count; ++i) {
-            api.SendMessageA(listView, win::LVM_GETITEMPOSITION, static_cast<WPARAM>(i),
-                             AddressParam(buffer.address()));
+            DesktopRequest(api, listView, win::LVM_GETITEMPOSITION, static_cast<WPARAM>(i),
+                           AddressParam(buffer.address()));
             bytes = records::EncodePoint(table[static_cast<std::size_t>(i)]);
             buffer.Read(bytes.data(), records::kPointSize);
             table[static_cast<std::size_t>(i)] = records::DecodePoint(bytes.data());
@@ -340,8 +323,8 @@ void SetItemPosition(WindowsApi& api, Hwnd listView, std::int32_t index, std::in
     }
     const std::uint32_t lParam = (static_cast<std::uint32_t>(x) & 0xFFFFu) |
                                  ((static_cast<std::uint32_t>(y) & 0xFFFFu) << 16);
-    api.SendMessageA(listView, win::LVM_SETITEMPOSITION, static_cast<WPARAM>(index),
-                     static_cast<LPARAM>(static_cast<std::int32_t>(lParam)));
+    DesktopRequest(api, listView, win::LVM_SETITEMPOSITION, static_cast<WPARAM>(index),
+                   static_cast<LPARAM>(static_cast<std::int32_t>(lParam)));
 }
 
 bool IsAutoArrangeOn(WindowsApi& api, Hwnd listView) {
@@ -351,7 +334,7 @@ bool IsAutoArrangeOn(WindowsApi& api, Hwnd listView) {
 
 void ToggleAutoArrange(WindowsApi& api, Hwnd listView) {
     const Hwnd shellView = api.GetParent(listView);
-    api.SendMessageA(shellView, win::WM_COMMAND, win::kShellAutoArrangeCommand, 0);
+    DesktopRequest(api, shellView, win::WM_COMMAND, win::kShellAutoArrangeCommand, 0);
 }
 
 std::int32_t CapturePositions(WindowsApi& api, ProgramState& state, Reach* reach) {
@@ -379,10 +362,10 @@ std::int32_t CapturePositions(WindowsApi& api, ProgramState& state, Reach* reach
 }
 
 RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state) {
-    std::string path;
+    std::u16string path;
     ContinueOnFailure([&] {
-        const std::string user = modNames::GetUserNameString(api);
-        const std::string computer = modNames::GetComputerNameString(api);
+        const std::u16string user = modNames::GetUserNameString(api);
+        const std::u16string computer = modNames::GetComputerNameString(api);
         path = LayoutFilePath(runtime, user, computer);
     });
     FileSource file(runtime, path);
@@ -403,7 +386,7 @@ void PlaceItems(WindowsApi& api, const ProgramState& state, Hwnd listView, std::
     for (std::int32_t k = 0; k < count; ++k) {
         ++report.items;
         std::string name;
-        ContinueOnFailure([&] { name = Trim(GetItemText(api, listView, k)); });
+        ContinueUnlessNoAnswer([&] { name = Trim(GetItemText(api, listView, k)); });
 
         bool found = false;
         while (lines.Next(match)) {
@@ -417,14 +400,14 @@ void PlaceItems(WindowsApi& api, const ProgramState& state, Hwnd listView, std::
         if (found && !name.empty()) {
             // A line whose position does not convert or does not pack leaves the item where it
             // is, and the cursor where it is.
-            ContinueOnFailure([&] {
+            ContinueUnlessNoAnswer([&] {
                 const std::int32_t x = TextToLong(match.x);
                 const std::int32_t y = TextToLong(match.y);
                 SetItemPosition(api, listView, k, x, y);
                 ++report.fromFile;
             });
         } else {
-            ContinueOnFailure([&] {
+            ContinueUnlessNoAnswer([&] {
                 SetItemPosition(api, listView, k, cursorX, cursorY);
                 ++report.fromCursor;
             });
@@ -456,31 +439,51 @@ RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, LayoutLines& l
     ContinueOnFailure([&] { listView = FindDesktopListView(api); });
     report.listViewFound = listView != Hwnd{0};
 
-    ContinueOnFailure([&] { CapturePositions(api, state); });
+    // A desktop that does not answer stops the restore at the request that waited for it; the
+    // painting and auto-arrange are put back all the same (each request under the same limit).
+    auto stopsUnanswered = [&report](auto&& step) {
+        if (report.unanswered) {
+            return false;
+        }
+        try {
+            ContinueUnlessNoAnswer(step);
+            return true;
+        } catch (const Failure& failure) {
+            report.unanswered = failure;
+            return false;
+        }
+    };
+    stopsUnanswered([&] { CapturePositions(api, state); });
 
     std::int32_t count = 0;
-    try {
-        count = GetItemCount(api, listView);
-    } catch (const Failure& failure) {
-        report.countRefused = failure;
-    } catch (const std::exception&) {
-        // A step that fails otherwise is dropped, as every step of the restore: no items.
-    }
+    stopsUnanswered([&] {
+        try {
+            count = GetItemCount(api, listView);
+        } catch (const Failure& failure) {
+            if (IsNoAnswer(failure)) {
+                throw;
+            }
+            report.countRefused = failure;
+        }
+    });
 
-    if (!report.countRefused) {
+    if (!report.countRefused && !report.unanswered) {
         // The list view paints once, after the last move, instead of after each one. Its
         // painting is on again when the hold ends here, however the moves went.
         PaintingHold hold(api, listView);
         if (count > 0) {
-            ContinueOnFailure([&] { hold.Engage(); });
+            stopsUnanswered([&] { hold.Engage(); });
         }
-        try {
-            PlaceItems(api, state, listView, count, lines, report);
-        } catch (const Failure& failure) {
-            report.layoutUnreadable = failure;
-        } catch (const std::exception&) {
-            // Dropped as any failed step; the ones before it stand.
-        }
+        stopsUnanswered([&] {
+            try {
+                PlaceItems(api, state, listView, count, lines, report);
+            } catch (const Failure& failure) {
+                if (IsNoAnswer(failure)) {
+                    throw;
+                }
+                report.layoutUnreadable = failure;
+            }
+        });
     }
 
     if (state.autoArrangeFlag) {

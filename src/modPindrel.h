@@ -2,6 +2,7 @@
 // across the process boundary, the capture of all item positions, and the restore.
 #pragma once
 
+#include "DesktopRequest.h"
 #include "LayoutLines.h"
 #include "ProgramState.h"
 #include "Records.h"
@@ -60,8 +61,6 @@ std::string GetItemText(WindowsApi& api, Hwnd listView, std::int32_t index, Reac
 std::string TrimAtNul(const std::string& text);
 std::u16string TrimAtNul(const std::u16string& text);
 
-// Where the desktop list view is looked for, for messages about it.
-extern const char* const kDesktopWindows;
 // The most items a desktop holds. A list view that reports more, or a negative count, is not
 // answering as a desktop does: the count is refused rather than memory and time spent on it.
 constexpr std::int32_t kMostItems = 1000000;
@@ -101,6 +100,8 @@ struct RestoreReport {
     // The layout could not be read to its end: the items placed before stay placed, the others
     // stay where they are.
     std::optional<Failure> layoutUnreadable;
+    // The desktop did not answer a request within its time limit: the restore stopped there.
+    std::optional<Failure> unanswered;
 };
 
 // Puts the items back where the layout's lines say, and lays out the others from (startX, startY)

@@ -69,7 +69,7 @@ class DesktopAccess : public SimTest {
                 calls.push_back(f + name('h', c.wParam) + name('a', l));
             else if (f == "WriteProcessMemory" || f == "ReadProcessMemory")
                 calls.push_back(f + name('a', c.wParam) + " " + std::to_string(l));
-            else if (f == "SendMessageA")
+            else if (f == "SendMessageTimeoutA")
                 calls.push_back(f + " " + sim::Hex(c.message) + name('a', l));
         }
         return calls;
@@ -111,7 +111,7 @@ TEST_F(DesktopAccess, ItemTextsComeBackOnEveryMachine) {
                 "OpenProcess 0x00000038", "VirtualAllocEx h2 56",
                 "OpenProcess 0x00000038", "VirtualAllocEx h3 80",
                 "WriteProcessMemory a1 56", "WriteProcessMemory a2 80",
-                "SendMessageA 0x0000104B a1", "ReadProcessMemory a2 80",
+                "SendMessageTimeoutA 0x0000104B a1", "ReadProcessMemory a2 80",
                 "VirtualFreeEx h2 a1", "CloseHandle h2", "VirtualFreeEx h3 a2", "CloseHandle h3"}));
             // clang-format on
         }
@@ -147,8 +147,9 @@ TEST_F(Names, ProfileKeyJoinsUserAndComputerUnchanged) {
     // holds 511 and its terminator.
     session->SetUserName(std::string(99, 'u'));
     session->SetComputerName(std::string(511, 'c'));
-    EXPECT_EQ(modNames::ProfileKey(*session), std::string(99, 'u') + "@" + std::string(511, 'c'));
+    EXPECT_EQ(modNames::ProfileKey(*session),
+              std::u16string(99, u'u') + u"@" + std::u16string(511, u'c'));
     session->SetUserName(std::string(100, 'u'));
     session->SetComputerName(std::string(512, 'c'));
-    EXPECT_EQ(modNames::ProfileKey(*session), "@");
+    EXPECT_EQ(modNames::ProfileKey(*session), u"@");
 }

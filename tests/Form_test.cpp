@@ -55,7 +55,7 @@ TEST_F(Form, SetIconTypeSavesStoresAndRestoresAndTheStoredViewIsSelectedAtStart)
     EXPECT_EQ(session->CurrentView(shell.listView), 2u);
 
     // "-r" applies the stored view.
-    session->WritePrivateProfileStringA("IconType", "USER1@DESK1", "Report", kIni);
+    session->WriteFileBytes(kIni, "[IconType]\r\nUSER1@DESK1=Report\r\n");
     Start("-r");
     EXPECT_EQ(session->CurrentView(shell.listView), 1u);
 }

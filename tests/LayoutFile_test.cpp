@@ -2,6 +2,7 @@
 // read is held to the whole-text reading by layout_lines_fuzz on its corpus.)
 #include "LayoutFile.h"
 #include "SimFixture.h"
+#include "Utf.h"
 
 #include <gtest/gtest.h>
 
@@ -36,6 +37,7 @@ TEST_F(LayoutPath, NameFromUserComputerAndScreenSize) {
                                      s.twipsPerPixelX, s.twipsPerPixelY);
         else
             session->SetScreen(s.width, s.height, s.twipsPerPixelX, s.twipsPerPixelY);
-        EXPECT_EQ(LayoutFilePath(*session, s.user, "DESK1"), s.path) << s.width;
+        EXPECT_EQ(LayoutFilePath(*session, Utf8ToUtf16(s.user), u"DESK1"), Utf8ToUtf16(s.path))
+            << s.width;
     }
 }

@@ -33,7 +33,7 @@ class PaintingHold : public FormTest {
     Events EventsOf(Hwnd lv) const {
         Events events;
         for (const sim::SimCall& c : session->Calls()) {
-            const UINT m = c.function == "SendMessageA" ? c.message : 0;
+            const UINT m = c.function == "SendMessageTimeoutA" ? c.message : 0;
             const std::string e = c.function == "InvalidateRect"  ? "invalidate"
                                   : m == win::WM_SETREDRAW        ? (c.wParam ? "on" : "off")
                                   : m == win::LVM_SETITEMPOSITION ? "moves"
@@ -72,12 +72,12 @@ class PaintingHold : public FormTest {
 // again repaints nothing by itself.
 TEST_F(PaintingHold, SimulatedListViewPaintsOnlyWithPaintingOn) {
     const Hwnd lv = Desktop(kIcons).listView;
-    auto move = [&] { session->SendMessageA(lv, win::LVM_SETITEMPOSITION, 0, 0x00050004); };
+    auto move = [&] { Send(*session, lv, win::LVM_SETITEMPOSITION, 0, 0x00050004); };
     move();
-    session->SendMessageA(lv, win::WM_SETREDRAW, 0, 0);
+    Send(*session, lv, win::WM_SETREDRAW, 0, 0);
     move();
     session->InvalidateRect(lv, nullptr, 1);
-    session->SendMessageA(lv, win::WM_SETREDRAW, 1, 0);
+    Send(*session, lv, win::WM_SETREDRAW, 1, 0);
     EXPECT_TRUE(session->ShowsOldPicture(lv));
     session->InvalidateRect(lv, nullptr, 1);
     EXPECT_FALSE(session->ShowsOldPicture(lv));
@@ -120,7 +120,7 @@ TEST_F(PaintingHold, TheMovesArePaintedOnceAfterTheLastWhateverFails) {
             SCOPED_TRACE(what);
             NewSession().SetPlatformId(scene.platform);
             const Hwnd lv = Desktop(scene.icons, scene.style).listView;
-            session->WritePrivateProfileStringA("USER1@DESK1", "IconType", "Small Icon", kIni);
+            session->WriteFileBytes(kIni, "[USER1@DESK1]\r\nIconType=Small Icon\r\n");
             session->WriteFileBytes(kLayout, kLayoutText);
             fault(lv);
             session->ClearCalls();

@@ -176,7 +176,7 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          },
          noLayout, nullptr, nullptr, kArranged, 1},
         // A missing file is a first run: every icon is laid out from the start point.
-        {"a missing layout", "-r", Set(&S::DeleteFileQuietly, kLayout), ok, nullptr, nullptr,
+        {"a missing layout", "-r", [](S& s, Hwnd) { std::filesystem::remove(s.HostPath(kLayout)); }, ok, nullptr, nullptr,
          {{512, 384}, {512, 404}}, 1},
         // Binary bytes, NULs, lone CRs and LFs are parts of lines like any other.
         {"binary lines around the icons'", "-r", Set(&S::WriteFileBytes, kLayout, binary), ok,

@@ -4,6 +4,7 @@
 
 #include "frmMain.h"
 #include "platform/sim/HeadlessControls.h"
+#include "platform/sim/SimCodePage.h"
 #include "platform/sim/SimSession.h"
 
 #include <gtest/gtest.h>
@@ -22,6 +23,20 @@ inline const char* const kLayout = "C:\\Tools\\USER1@DESK1@1024x768.txt";
 inline const char* const kIni = "C:\\Tools\\Pindrel.ini";
 
 using Items = std::vector<std::pair<const char*, Point>>;
+
+// One value written into the settings file by the profile functions, as a test sets one up.
+inline void WriteIni(sim::SimSession& s, const std::string& section, const std::string& key,
+                     const std::string& value, const std::string& file = kIni) {
+    s.WritePrivateProfileStringW(sim::Utf8ToUtf16(section).c_str(), sim::Utf8ToUtf16(key).c_str(),
+                                 sim::Utf8ToUtf16(value).c_str(), sim::Utf8ToUtf16(file).c_str());
+}
+
+// A request to a simulated window as a test sends it: the answer, 0 when there was none.
+inline LRESULT Send(sim::SimSession& s, Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
+    std::uintptr_t answer = 0;
+    s.SendMessageTimeoutA(window, message, wParam, lParam, 0, 5000, &answer);
+    return static_cast<LRESULT>(answer);
+}
 // A fault a scene injects into the session, given the desktop list view.
 using Fault = std::function<void(sim::SimSession&, Hwnd)>;
 
@@ -29,8 +44,10 @@ class SimTest : public ::testing::Test {
   protected:
     SimTest() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        // A folder of its own per program bitness too: ctest may run both at once.
         root_ = std::filesystem::temp_directory_path() / "pindrel-tests" /
-                (std::string(info->test_suite_name()) + "." + info->name());
+                (std::string(info->test_suite_name()) + "." + info->name() + "." +
+                 std::to_string(sim::DefaultProgramBits()));
         NewSession();
     }
     // Starts again with a fresh session in an empty host folder, and returns it.

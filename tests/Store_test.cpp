@@ -61,9 +61,9 @@ TEST_F(Store, PlacementSettingsComeFromTheProfileSectionThenDefaultThenTheScreen
         SCOPED_TRACE(std::string(own ? own : "-") + " / " + (fallback ? fallback : "-"));
         session->WriteFileBytes(kIni, "");
         if (own != nullptr)
-            session->WritePrivateProfileStringA("USER1@DESK1", "DeltaX", own, kIni);
+            WriteIni(*session, "USER1@DESK1", "DeltaX", own);
         if (fallback != nullptr)
-            session->WritePrivateProfileStringA("Default", "DeltaX", fallback, kIni);
+            WriteIni(*session, "Default", "DeltaX", fallback);
         Start();
         EXPECT_EQ(controls->GetText(TextBox::DeltaX), field);
         form->cmdLoad_Click();

@@ -1,8 +1,10 @@
 // The run-time services the program relies on besides the Windows functions: the screen's size,
 // where the executable lives, the command line, and text files.
 //
-// Paths are Windows paths in the system's 8-bit code page ("C:\Tools\USER1@DESK1@1024x768.txt").
-// Every file operation that fails throws pindrel::Failure naming the file.
+// Paths are Windows paths in UTF-16 ("C:\Tools\USER1@DESK1@1024x768.txt"), as the wide file
+// functions take them: any name Windows can hold, in the "\\?\" form when they are MAX_PATH
+// units or longer. Every file operation that fails throws the pindrel::Failure that FileFailure
+// makes of the Windows error, naming the file.
 #pragma once
 
 #include "platform/Types.h"
@@ -28,9 +30,9 @@ class Runtime {
 
     // The folder that holds the running executable, without a trailing "\" except at a drive's
     // root ("C:\Tools", "C:\").
-    virtual std::string AppPath() = 0;
+    virtual std::u16string AppPath() = 0;
     // The executable's file name without its extension ("Pindrel").
-    virtual std::string AppExeName() = 0;
+    virtual std::u16string AppExeName() = 0;
     // The whole argument text after the program's own name, as one text.
     virtual std::string Command() = 0;
 
@@ -39,19 +41,23 @@ class Runtime {
     // existing file for reading (it fails when the file does not exist or cannot be opened);
     // ReadBlock copies its next bytes, at most `size`, and returns how many: 0 at the end.
     // CloseFile closes either kind; for an output file it flushes first, and fails when the data
-    // could not be written.
-    virtual int OpenForOutput(const std::string& path) = 0;
+    // could not be written. WriteBytes writes the bytes as they are. A file open for input is
+    // shared for reading, writing and deleting (others may write it meanwhile, and delete or
+    // replace it where the file system allows that for an open file); one open for output is
+    // shared with nobody.
+    virtual int OpenForOutput(const std::u16string& path) = 0;
     virtual void WriteLine(int fileNumber, const std::string& text) = 0;
-    virtual int OpenForInput(const std::string& path) = 0;
+    virtual void WriteBytes(int fileNumber, const std::string& bytes) = 0;
+    virtual int OpenForInput(const std::u16string& path) = 0;
     virtual std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) = 0;
     virtual void CloseFile(int fileNumber) = 0;
 
     // Replaces `target` by `source` in one step (the old target stays whole until the new one
     // takes its place), and flushes the change to disk. Fails when the target is locked or
     // read-only, or the folder cannot be written.
-    virtual void ReplaceFile(const std::string& source, const std::string& target) = 0;
+    virtual void ReplaceFile(const std::u16string& source, const std::u16string& target) = 0;
     // Deletes a file; does nothing when it is missing. Never fails.
-    virtual void DeleteFileQuietly(const std::string& path) noexcept = 0;
+    virtual void DeleteFileQuietly(const std::u16string& path) noexcept = 0;
 };
 
 } // namespace pindrel

@@ -63,7 +63,8 @@ struct Point {
 // The one failure type of the program. It carries a number and a text in the manner of the
 // run-time's error numbers (6 "Overflow", 13 "Type mismatch", 53 "File not found",
 // 61 "Disk full", 70 "Permission denied", 75 "Path/File access error", ...), plus the file or
-// window that the failure concerns, when there is one.
+// window that the failure concerns, when there is one. Its texts are UTF-8, so that a path with
+// any name Windows can hold is shown as it is.
 class Failure : public std::runtime_error {
   public:
     Failure(int number, const std::string& description, std::string subject = {})
@@ -90,10 +91,14 @@ constexpr int kBadFileMode = 54;
 constexpr int kFileNotFound = 53;
 constexpr int kDeviceIo = 57;
 constexpr int kDiskFull = 61;
+// A drive or network path that cannot be reached: a share that dropped, a drive that is gone.
+constexpr int kDeviceUnavailable = 68;
 constexpr int kPermissionDenied = 70;
 constexpr int kPathNotFound = 76;
 constexpr int kPathFileAccess = 75;
 constexpr int kInvalidProperty = 380;
+// A window or server of another program that did not answer within the time limit.
+constexpr int kNoAnswer = 286;
 // "Object required": the desktop list view (or another window the program needs) is missing.
 constexpr int kObjectRequired = 424;
 } // namespace errors

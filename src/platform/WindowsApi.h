@@ -8,6 +8,7 @@
 
 #include "platform/Types.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pindrel {
@@ -72,25 +73,85 @@ constexpr DWORD FILE_MAP_ALL_ACCESS = 0xF001F;
 constexpr DWORD VER_PLATFORM_WIN32_WINDOWS = 1;
 constexpr DWORD VER_PLATFORM_WIN32_NT = 2;
 
-// Code pages.
+// Code pages and conversion flags.
 constexpr UINT CP_ACP = 0;
+constexpr DWORD MB_ERR_INVALID_CHARS = 0x0008;
+constexpr DWORD WC_NO_BEST_FIT_CHARS = 0x0400;
+
+// SendMessageTimeout: give up once the receiving thread is hung (Windows' own test: no message
+// handled for 5 seconds), and at the time limit in any case.
+constexpr UINT SMTO_NORMAL = 0x0000;
+constexpr UINT SMTO_ABORTIFHUNG = 0x0002;
+
+// Waits and named mutexes.
+constexpr DWORD WAIT_OBJECT_0 = 0x00000000;
+constexpr DWORD WAIT_ABANDONED = 0x00000080;
+constexpr DWORD WAIT_TIMEOUT = 0x00000102;
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFF;
+
+// The paths the file functions take without the "\\?\" form: MAX_PATH units with the NUL.
+constexpr std::size_t MAX_PATH = 260;
+
+// Windows error codes (GetLastError) the program tells apart.
+constexpr DWORD ERROR_SUCCESS = 0;
+constexpr DWORD ERROR_FILE_NOT_FOUND = 2;
+constexpr DWORD ERROR_PATH_NOT_FOUND = 3;
+constexpr DWORD ERROR_ACCESS_DENIED = 5;
+constexpr DWORD ERROR_INVALID_DRIVE = 15;
+constexpr DWORD ERROR_WRITE_PROTECT = 19;
+constexpr DWORD ERROR_NOT_READY = 21;
+constexpr DWORD ERROR_SHARING_VIOLATION = 32;
+constexpr DWORD ERROR_LOCK_VIOLATION = 33;
+constexpr DWORD ERROR_HANDLE_DISK_FULL = 39;
+constexpr DWORD ERROR_REM_NOT_LIST = 51;
+constexpr DWORD ERROR_BAD_NETPATH = 53;
+constexpr DWORD ERROR_DEV_NOT_EXIST = 55;
+constexpr DWORD ERROR_BAD_NET_RESP = 58;
+constexpr DWORD ERROR_UNEXP_NET_ERR = 59;
+constexpr DWORD ERROR_NETNAME_DELETED = 64;
+constexpr DWORD ERROR_BAD_NET_NAME = 67;
+constexpr DWORD ERROR_DISK_FULL = 112;
+constexpr DWORD ERROR_INVALID_NAME = 123;
+constexpr DWORD ERROR_BAD_PATHNAME = 161;
+constexpr DWORD ERROR_ALREADY_EXISTS = 183;
+constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
+constexpr DWORD ERROR_DIRECTORY = 267;
+constexpr DWORD ERROR_NO_NET_OR_BAD_PATH = 1203;
+constexpr DWORD ERROR_NO_NETWORK = 1222;
+constexpr DWORD ERROR_NETWORK_UNREACHABLE = 1231;
+constexpr DWORD ERROR_HOST_UNREACHABLE = 1232;
+constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
+constexpr DWORD ERROR_TIMEOUT = 1460;
 } // namespace win
 
 class WindowsApi {
   public:
     virtual ~WindowsApi() = default;
 
-    // advapi32
-    virtual BOOL GetUserNameA(char* buffer, DWORD* size) = 0;
+    // advapi32. Sizes count UTF-16 units.
+    virtual BOOL GetUserNameW(char16_t* buffer, DWORD* size) = 0;
 
-    // kernel32: names, settings files, version
-    virtual BOOL GetComputerNameA(char* buffer, DWORD* size) = 0;
-    virtual DWORD GetPrivateProfileStringA(const char* section, const char* key,
-                                           const char* defaultValue, char* buffer, DWORD size,
-                                           const char* fileName) = 0;
-    virtual BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                            const char* fileName) = 0;
+    // kernel32: names, settings files, version, errors
+    virtual BOOL GetComputerNameW(char16_t* buffer, DWORD* size) = 0;
+    // The profile functions take paths of fewer than MAX_PATH units only.
+    virtual DWORD GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                           const char16_t* defaultValue, char16_t* buffer,
+                                           DWORD size, const char16_t* fileName) = 0;
+    virtual BOOL WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                            const char16_t* value, const char16_t* fileName) = 0;
     virtual BOOL GetVersionExA(OsVersionInfoA* info) = 0;
+    // The error code the last failing function of this thread set.
+    virtual DWORD GetLastError() = 0;
+    virtual DWORD GetCurrentProcessId() = 0;
+
+    // kernel32: named mutexes. CreateMutexW opens the mutex when one of that name exists (the
+    // last error is then ERROR_ALREADY_EXISTS). WaitForSingleObject gives WAIT_OBJECT_0 when it
+    // got the mutex, WAIT_ABANDONED when it got it from an owner that ended without releasing it,
+    // WAIT_TIMEOUT when the time ran out first.
+    virtual Handle CreateMutexW(const void* securityAttributes, BOOL initialOwner,
+                                const char16_t* name) = 0;
+    virtual DWORD WaitForSingleObject(Handle handle, DWORD milliseconds) = 0;
+    virtual BOOL ReleaseMutex(Handle mutex) = 0;
 
     // kernel32: memory in another process
     virtual Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) = 0;
@@ -126,9 +187,13 @@ class WindowsApi {
     virtual void RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) = 0;
 
     // kernel32: text conversion between UTF-16 and the system's ANSI code page. Characters the
-    // code page lacks become the code page's default character.
+    // code page lacks become the code page's default character, and `usedDefaultChar` (when not
+    // null) says whether that happened.
     virtual int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int wideCount,
-                                    char* multi, int multiSize) = 0;
+                                    char* multi, int multiSize, const char* defaultChar,
+                                    BOOL* usedDefaultChar) = 0;
+    virtual int MultiByteToWideChar(UINT codePage, DWORD flags, const char* multi, int multiCount,
+                                    char16_t* wide, int wideSize) = 0;
 
     // user32
     virtual Hwnd FindWindowA(const char* className, const char* windowName) = 0;
@@ -137,7 +202,12 @@ class WindowsApi {
     virtual DWORD GetWindowThreadProcessId(Hwnd window, Pid* processId) = 0;
     virtual std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) = 0;
     virtual Hwnd GetParent(Hwnd window) = 0;
-    virtual LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+    // Sends the message and waits for the answer at most `timeout` milliseconds. Nonzero when the
+    // window answered (its answer in `result`); 0 when it did not: GetLastError gives ERROR_TIMEOUT
+    // when the time ran out or the window's thread is hung (with SMTO_ABORTIFHUNG), another error
+    // when the window is gone.
+    virtual LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam,
+                                        UINT flags, UINT timeout, std::uintptr_t* result) = 0;
     // Adds `rect` (the whole client area when it is null) to the window's update region, to be
     // painted (its background erased first when `erase` is nonzero). Window 0 would mean every
     // window on the screen.

@@ -64,9 +64,11 @@ TEST(NativeWindowsApi, MemoryAboveFourGiBAndAMappingViewHoldTheirBytes) {
 // region, and fails for a window that is gone.
 TEST(NativeWindowsApi, UserNameVersionSizeAndInvalidatedRectangles) {
     NativeWindowsApi api;
-    char name[64] = {};
-    DWORD size = sizeof name;
-    EXPECT_TRUE(api.GetUserNameA(name, &size) && size == std::strlen(name) + 1) << size;
+    char16_t name[64] = {};
+    DWORD size = 64;
+    EXPECT_TRUE(api.GetUserNameW(name, &size) &&
+                size == std::char_traits<char16_t>::length(name) + 1)
+        << size;
     OsVersionInfoA info{};
     info.dwOSVersionInfoSize = 12; // a size Windows refuses, which the seam passes on
     EXPECT_FALSE(api.GetVersionExA(&info));
@@ -89,6 +91,42 @@ TEST(NativeWindowsApi, UserNameVersionSizeAndInvalidatedRectangles) {
     }
     ::DestroyWindow(window);
     EXPECT_FALSE(api.InvalidateRect(handle, nullptr, TRUE));
+}
+
+// A window whose thread stops handling messages: the request gives up at its time limit with
+// ERROR_TIMEOUT; one to a window that is gone fails at once with another error.
+struct Hung {
+    HWND window = nullptr;
+    HANDLE ready = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    HANDLE release = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+};
+
+::DWORD WINAPI HungThread(LPVOID parameter) {
+    auto* h = static_cast<Hung*>(parameter);
+    h->window = ::CreateWindowExA(0, "Static", "PindrelHung", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ::SetEvent(h->ready);
+    ::WaitForSingleObject(h->release, INFINITE); // handles no message meanwhile
+    ::DestroyWindow(h->window);
+    return 0;
+}
+
+TEST(NativeWindowsApi, ARequestToAWindowThatDoesNotAnswerEndsAtItsTimeLimit) {
+    Hung hung;
+    HANDLE thread = ::CreateThread(nullptr, 0, HungThread, &hung, 0, nullptr);
+    ASSERT_TRUE(thread);
+    ::WaitForSingleObject(hung.ready, INFINITE);
+    NativeWindowsApi api;
+    const Hwnd window{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(hung.window))};
+    std::uintptr_t answer = 7;
+    EXPECT_EQ(api.SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &answer), 0);
+    EXPECT_EQ(api.GetLastError(), static_cast<pindrel::DWORD>(ERROR_TIMEOUT));
+    ::SetEvent(hung.release);
+    ::WaitForSingleObject(thread, INFINITE);
+    EXPECT_EQ(api.SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 200, &answer), 0);
+    EXPECT_EQ(api.GetLastError(), static_cast<pindrel::DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+    for (HANDLE h : {thread, hung.ready, hung.release})
+        ::CloseHandle(h);
 }
 
 } // namespace

@@ -134,7 +134,7 @@ TEST_F(SimSessionTest, GetItemWReadsTheRecordInTheListViewsOwnForm) {
         Bytes out(4096, 0xAA), expected = out;
         s.WriteProcessMemory(h, text, out.data(), 4096, nullptr);
         s.WriteProcessMemory(h, record, item.data(), static_cast<DWORD>(item.size()), nullptr);
-        s.SendMessageA(shell.listView, LVM_GETITEMW, 0, static_cast<LPARAM>(raw(record)));
+        testing::Send(s, shell.listView, LVM_GETITEMW, 0, static_cast<LPARAM>(raw(record)));
         s.ReadProcessMemory(h, text, out.data(), 4096, nullptr);
         for (std::size_t i = 0; c.text && i <= c.text->size(); ++i)
             Put(expected, 2 * i, i < c.text->size() ? (*c.text)[i] : 0, 2);
@@ -161,19 +161,19 @@ TEST_F(SimSessionTest, StyleChangedComparesWithTheRememberedStyleAndTheShellFlip
     for (const auto& [oldStyle, newStyle, index, view, arranged] : steps) {
         s.Items(shell.listView)[0].position = Point{500, 500};
         StyleStruct change{oldStyle, newStyle};
-        s.SendMessageA(shell.listView, WM_STYLECHANGED, static_cast<WPARAM>(index),
-                       reinterpret_cast<LPARAM>(&change));
+        testing::Send(s, shell.listView, WM_STYLECHANGED, static_cast<WPARAM>(index),
+                      reinterpret_cast<LPARAM>(&change));
         EXPECT_EQ(s.CurrentView(shell.listView), view) << newStyle;
         EXPECT_EQ(item != (Point{500, 500}), arranged) << newStyle;
     }
     EXPECT_TRUE(s.AutoArrange(shell.listView) && s.GetWindowLongA(shell.listView, GWL_STYLE) == 0)
         << "auto-arranged, and the window style stays";
     s.SetStyle(shell.listView, LVS_AUTOARRANGE);
-    s.SendMessageA(shell.listView, WM_COMMAND, kShellAutoArrangeCommand, 0); // not the shell view
+    testing::Send(s, shell.listView, WM_COMMAND, kShellAutoArrangeCommand, 0); // not the shell view
     EXPECT_TRUE(s.AutoArrange(shell.listView));
     for (const bool on : {false, true}) {
-        s.SendMessageA(shell.defView, WM_COMMAND, kShellAutoArrangeCommand, 0);
-        s.SendMessageA(shell.listView, LVM_SETITEMPOSITION, 0, 0x00640064); // kept only when off
+        testing::Send(s, shell.defView, WM_COMMAND, kShellAutoArrangeCommand, 0);
+        testing::Send(s, shell.listView, LVM_SETITEMPOSITION, 0, 0x00640064); // kept only when off
         EXPECT_EQ(s.AutoArrange(shell.listView), on);
         EXPECT_EQ(s.GetWindowLongA(shell.listView, GWL_STYLE), on ? 0x100 : 0);
         EXPECT_EQ(item == (Point{100, 100}), !on) << on;
@@ -194,7 +194,7 @@ TEST_F(SimSessionTest, SharedViewsReachTheListViewOnlyOffNt) {
         s.RtlMoveMemory(view, record.data(), 40);
         const bool nt = platform == VER_PLATFORM_WIN32_NT;
         EXPECT_EQ(
-            s.SendMessageA(shell.listView, LVM_GETITEMTEXTA, 0, static_cast<LPARAM>(raw(view))),
+            testing::Send(s, shell.listView, LVM_GETITEMTEXTA, 0, static_cast<LPARAM>(raw(view))),
             nt ? 0 : 4);
         char text[5] = {};
         s.RtlMoveMemory(text, At(view, 64), 5);

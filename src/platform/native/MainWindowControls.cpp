@@ -2,6 +2,7 @@
 // drop-down list and the buttons, done on the real Win32 controls.
 #include "platform/native/MainWindow.h"
 
+#include "Utf.h"
 #include "platform/native/MainWindowNames.h"
 
 namespace pindrel {
@@ -129,8 +130,12 @@ void MainWindow::CloseWindow() {
     }
 }
 
+// Failures are UTF-8 text: a path with a name outside the code page is shown as it is.
 void MainWindow::ShowError(const std::string& message) {
-    ::MessageBoxA(hwnd_, message.c_str(), layout::kWindowCaption, MB_OK | MB_ICONERROR);
+    const std::u16string text = Utf8ToUtf16(message);
+    const std::u16string caption = Utf8ToUtf16(layout::kWindowCaption);
+    ::MessageBoxW(hwnd_, reinterpret_cast<const wchar_t*>(text.c_str()),
+                  reinterpret_cast<const wchar_t*>(caption.c_str()), MB_OK | MB_ICONERROR);
 }
 
 } // namespace pindrel

@@ -1,6 +1,8 @@
 #include "platform/native/NativeRuntime.h"
 
 #include "CommandLine.h"
+#include "FileErrors.h"
+#include "WindowsPaths.h"
 
 #include <algorithm>
 #include <utility>
@@ -18,33 +20,9 @@ namespace {
 // Output is handed to WriteFile in blocks of about this size.
 constexpr std::size_t kWriteBlock = 64 * 1024;
 
-// A failed file operation as the program reports it: the run-time's number and text for the
-// Windows error, and the file it concerns.
-Failure FileFailure(::DWORD error, const std::string& path) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-        return Failure(errors::kFileNotFound, "File not found", path);
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_DRIVE:
-    case ERROR_BAD_NETPATH:
-    case ERROR_BAD_NET_NAME:
-        return Failure(errors::kPathNotFound, "Path not found", path);
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-    case ERROR_WRITE_PROTECT:
-        return Failure(errors::kPermissionDenied, "Permission denied", path);
-    case ERROR_INVALID_NAME:
-    case ERROR_BAD_PATHNAME:
-    case ERROR_FILENAME_EXCED_RANGE:
-    case ERROR_DIRECTORY:
-        return Failure(errors::kPathFileAccess, "Path/File access error", path);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return Failure(errors::kDiskFull, "Disk full", path);
-    default:
-        return Failure(errors::kDeviceIo, "Device I/O error", path);
-    }
+const wchar_t* Wide(const std::u16string& text) {
+    static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is UTF-16 on Windows");
+    return reinterpret_cast<const wchar_t*>(text.c_str());
 }
 
 float TwipsPerPixel(int axis) {
@@ -56,17 +34,26 @@ float TwipsPerPixel(int axis) {
     return 1440.0f / static_cast<float>(dpi > 0 ? dpi : 96);
 }
 
-// The full path of the running executable.
-std::string ModulePath() {
-    std::vector<char> buffer(MAX_PATH);
+// The full path of the running executable, of any length, without a "\\?\" prefix (a program
+// started by that form of its path gets it back so): the program adds the prefix itself where a
+// path needs it.
+std::u16string ModulePath() {
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const ::DWORD size = static_cast<::DWORD>(buffer.size());
-        const ::DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+        const ::DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), size);
         if (length == 0) {
             return {};
         }
         if (length < size) {
-            return std::string(buffer.data(), length);
+            std::u16string path(reinterpret_cast<const char16_t*>(buffer.data()), length);
+            if (path.compare(0, 8, u"\\\\?\\UNC\\") == 0) {
+                return u"\\\\" + path.substr(8);
+            }
+            if (path.compare(0, 4, u"\\\\?\\") == 0) {
+                return path.substr(4);
+            }
+            return path;
         }
         buffer.resize(buffer.size() * 2);
     }
@@ -106,26 +93,26 @@ bool NativeRuntime::ScreenPixels(std::int32_t& width, std::int32_t& height) {
     return width > 0 && height > 0;
 }
 
-std::string NativeRuntime::AppPath() {
-    const std::string path = ModulePath();
-    const std::string::size_type slash = path.find_last_of('\\');
-    if (slash == std::string::npos) {
+std::u16string NativeRuntime::AppPath() {
+    const std::u16string path = ModulePath();
+    const std::u16string::size_type slash = path.find_last_of(u'\\');
+    if (slash == std::u16string::npos) {
         return {};
     }
-    std::string folder = path.substr(0, slash);
+    std::u16string folder = path.substr(0, slash);
     // A drive's root keeps its backslash: "C:\".
-    if (folder.size() == 2 && folder[1] == ':') {
-        folder += '\\';
+    if (folder.size() == 2 && folder[1] == u':') {
+        folder += u'\\';
     }
     return folder;
 }
 
-std::string NativeRuntime::AppExeName() {
-    const std::string path = ModulePath();
-    const std::string::size_type slash = path.find_last_of('\\');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    const std::string::size_type dot = name.find_last_of('.');
-    if (dot != std::string::npos) {
+std::u16string NativeRuntime::AppExeName() {
+    const std::u16string path = ModulePath();
+    const std::u16string::size_type slash = path.find_last_of(u'\\');
+    std::u16string name = slash == std::u16string::npos ? path : path.substr(slash + 1);
+    const std::u16string::size_type dot = name.find_last_of(u'.');
+    if (dot != std::u16string::npos) {
         name.erase(dot);
     }
     return name;
@@ -136,9 +123,9 @@ std::string NativeRuntime::Command() {
     return ArgumentText(line ? line : "");
 }
 
-int NativeRuntime::OpenForOutput(const std::string& path) {
+int NativeRuntime::OpenForOutput(const std::u16string& path) {
     // Nobody else may open the file while it is being written.
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE handle = ::CreateFileW(Wide(path), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         throw FileFailure(::GetLastError(), path);
@@ -156,10 +143,12 @@ int NativeRuntime::AddFile(OpenFile file) {
     return number;
 }
 
-int NativeRuntime::OpenForInput(const std::string& path) {
-    // Others may go on reading or writing it; the layout is read as it is now.
-    HANDLE handle = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+int NativeRuntime::OpenForInput(const std::u16string& path) {
+    // Others may go on reading or writing it, and replace or delete it (a save while a restore
+    // reads the layout replaces it cleanly); the layout is read as it was when it was opened.
+    HANDLE handle = ::CreateFileW(Wide(path), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         throw FileFailure(::GetLastError(), path);
     }
@@ -171,7 +160,7 @@ std::size_t NativeRuntime::ReadBlock(int fileNumber, char* buffer, std::size_t s
     const ::DWORD wanted = static_cast<::DWORD>(std::min<std::size_t>(size, kWriteBlock * 16));
     ::DWORD read = 0;
     if (!file.input) {
-        throw Failure(errors::kBadFileMode, "Bad file mode", file.path);
+        throw Failure(errors::kBadFileMode, "Bad file mode", PathText(file.path));
     }
     if (!::ReadFile(AsHandle(file.handle), buffer, wanted, &read, nullptr)) {
         throw FileFailure(::GetLastError(), file.path);
@@ -208,12 +197,19 @@ unsigned long NativeRuntime::Flush(OpenFile& file) {
 }
 
 void NativeRuntime::WriteLine(int fileNumber, const std::string& text) {
+    Append(fileNumber, text + "\r\n");
+}
+
+void NativeRuntime::WriteBytes(int fileNumber, const std::string& bytes) {
+    Append(fileNumber, bytes);
+}
+
+void NativeRuntime::Append(int fileNumber, const std::string& bytes) {
     OpenFile& file = File(fileNumber);
     if (file.input) {
-        throw Failure(errors::kBadFileMode, "Bad file mode", file.path);
+        throw Failure(errors::kBadFileMode, "Bad file mode", PathText(file.path));
     }
-    file.pending += text;
-    file.pending += "\r\n";
+    file.pending += bytes;
     if (file.pending.size() >= kWriteBlock) {
         const ::DWORD error = Flush(file);
         if (error != ERROR_SUCCESS) {
@@ -233,15 +229,15 @@ void NativeRuntime::CloseFile(int fileNumber) {
     if (!::CloseHandle(AsHandle(file.handle)) && error == ERROR_SUCCESS) {
         error = ::GetLastError();
     }
-    const std::string path = std::move(file.path);
+    const std::u16string path = std::move(file.path);
     files_.erase(fileNumber);
     if (error != ERROR_SUCCESS) {
         throw FileFailure(error, path);
     }
 }
 
-void NativeRuntime::ReplaceFile(const std::string& source, const std::string& target) {
-    if (!::MoveFileExA(source.c_str(), target.c_str(),
+void NativeRuntime::ReplaceFile(const std::u16string& source, const std::u16string& target) {
+    if (!::MoveFileExW(Wide(source), Wide(target),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const ::DWORD error = ::GetLastError();
         // A missing source is the one case where the failure concerns the source, not the target.
@@ -249,8 +245,8 @@ void NativeRuntime::ReplaceFile(const std::string& source, const std::string& ta
     }
 }
 
-void NativeRuntime::DeleteFileQuietly(const std::string& path) noexcept {
-    ::DeleteFileA(path.c_str());
+void NativeRuntime::DeleteFileQuietly(const std::u16string& path) noexcept {
+    ::DeleteFileW(Wide(path));
 }
 
 } // namespace pindrel

@@ -24,23 +24,24 @@ class NativeRuntime final : public Runtime {
     float TwipsPerPixelY() override;
     bool ScreenPixels(std::int32_t& width, std::int32_t& height) override;
 
-    std::string AppPath() override;
-    std::string AppExeName() override;
+    std::u16string AppPath() override;
+    std::u16string AppExeName() override;
     std::string Command() override;
 
-    int OpenForOutput(const std::string& path) override;
+    int OpenForOutput(const std::u16string& path) override;
     void WriteLine(int fileNumber, const std::string& text) override;
-    int OpenForInput(const std::string& path) override;
+    void WriteBytes(int fileNumber, const std::string& bytes) override;
+    int OpenForInput(const std::u16string& path) override;
     std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) override;
     void CloseFile(int fileNumber) override;
-    void ReplaceFile(const std::string& source, const std::string& target) override;
-    void DeleteFileQuietly(const std::string& path) noexcept override;
+    void ReplaceFile(const std::u16string& source, const std::u16string& target) override;
+    void DeleteFileQuietly(const std::u16string& path) noexcept override;
 
   private:
     // An open file: its handle (a HANDLE), and for output the lines not yet handed to WriteFile.
     struct OpenFile {
         void* handle = nullptr;
-        std::string path;
+        std::u16string path;
         std::string pending;
         bool input = false;
     };
@@ -48,6 +49,7 @@ class NativeRuntime final : public Runtime {
     OpenFile& File(int fileNumber);
     // Hands the pending lines to WriteFile; returns the Windows error code (0 for success).
     unsigned long Flush(OpenFile& file);
+    void Append(int fileNumber, const std::string& bytes);
 
     std::map<int, OpenFile> files_;
 };

@@ -59,34 +59,68 @@ Hwnd FromHwnd(HWND window) {
 
 } // namespace
 
-BOOL NativeWindowsApi::GetUserNameA(char* buffer, DWORD* size) {
+// wchar_t is UTF-16 on Windows: the seam's char16_t texts are passed as they are.
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is UTF-16 on Windows");
+
+namespace {
+wchar_t* Wide(char16_t* text) {
+    return reinterpret_cast<wchar_t*>(text);
+}
+const wchar_t* Wide(const char16_t* text) {
+    return reinterpret_cast<const wchar_t*>(text);
+}
+} // namespace
+
+BOOL NativeWindowsApi::GetUserNameW(char16_t* buffer, DWORD* size) {
     ::DWORD length = size ? *size : 0;
-    const BOOL ok = ::GetUserNameA(buffer, size ? &length : nullptr);
+    const BOOL ok = ::GetUserNameW(Wide(buffer), size ? &length : nullptr);
     if (size) {
         *size = static_cast<DWORD>(length);
     }
     return ok;
 }
 
-BOOL NativeWindowsApi::GetComputerNameA(char* buffer, DWORD* size) {
+BOOL NativeWindowsApi::GetComputerNameW(char16_t* buffer, DWORD* size) {
     ::DWORD length = size ? *size : 0;
-    const BOOL ok = ::GetComputerNameA(buffer, size ? &length : nullptr);
+    const BOOL ok = ::GetComputerNameW(Wide(buffer), size ? &length : nullptr);
     if (size) {
         *size = static_cast<DWORD>(length);
     }
     return ok;
 }
 
-DWORD NativeWindowsApi::GetPrivateProfileStringA(const char* section, const char* key,
-                                                 const char* defaultValue, char* buffer, DWORD size,
-                                                 const char* fileName) {
-    return static_cast<DWORD>(
-        ::GetPrivateProfileStringA(section, key, defaultValue, buffer, size, fileName));
+DWORD NativeWindowsApi::GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                                 const char16_t* defaultValue, char16_t* buffer,
+                                                 DWORD size, const char16_t* fileName) {
+    return static_cast<DWORD>(::GetPrivateProfileStringW(
+        Wide(section), Wide(key), Wide(defaultValue), Wide(buffer), size, Wide(fileName)));
 }
 
-BOOL NativeWindowsApi::WritePrivateProfileStringA(const char* section, const char* key,
-                                                  const char* value, const char* fileName) {
-    return ::WritePrivateProfileStringA(section, key, value, fileName);
+BOOL NativeWindowsApi::WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                                  const char16_t* value, const char16_t* fileName) {
+    return ::WritePrivateProfileStringW(Wide(section), Wide(key), Wide(value), Wide(fileName));
+}
+
+DWORD NativeWindowsApi::GetLastError() {
+    return static_cast<DWORD>(::GetLastError());
+}
+
+DWORD NativeWindowsApi::GetCurrentProcessId() {
+    return static_cast<DWORD>(::GetCurrentProcessId());
+}
+
+Handle NativeWindowsApi::CreateMutexW(const void* securityAttributes, BOOL initialOwner,
+                                      const char16_t* name) {
+    auto* attributes = static_cast<LPSECURITY_ATTRIBUTES>(const_cast<void*>(securityAttributes));
+    return FromHandle(::CreateMutexW(attributes, initialOwner, Wide(name)));
+}
+
+DWORD NativeWindowsApi::WaitForSingleObject(Handle handle, DWORD milliseconds) {
+    return static_cast<DWORD>(::WaitForSingleObject(ToHandle(handle), milliseconds));
+}
+
+BOOL NativeWindowsApi::ReleaseMutex(Handle mutex) {
+    return ::ReleaseMutex(ToHandle(mutex));
 }
 
 BOOL NativeWindowsApi::GetVersionExA(OsVersionInfoA* info) {
@@ -208,10 +242,21 @@ void NativeWindowsApi::RtlMoveMemory(void* destination, RemoteAddr source, DWORD
 }
 
 int NativeWindowsApi::WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide,
-                                          int wideCount, char* multi, int multiSize) {
-    static_assert(sizeof(wchar_t) == sizeof(char16_t), "wchar_t is UTF-16 on Windows");
-    return ::WideCharToMultiByte(codePage, flags, reinterpret_cast<const wchar_t*>(wide), wideCount,
-                                 multi, multiSize, nullptr, nullptr);
+                                          int wideCount, char* multi, int multiSize,
+                                          const char* defaultChar, BOOL* usedDefaultChar) {
+    ::BOOL used = FALSE;
+    const int result =
+        ::WideCharToMultiByte(codePage, flags, Wide(wide), wideCount, multi, multiSize, defaultChar,
+                              usedDefaultChar ? &used : nullptr);
+    if (usedDefaultChar) {
+        *usedDefaultChar = used ? 1 : 0;
+    }
+    return result;
+}
+
+int NativeWindowsApi::MultiByteToWideChar(UINT codePage, DWORD flags, const char* multi,
+                                          int multiCount, char16_t* wide, int wideSize) {
+    return ::MultiByteToWideChar(codePage, flags, multi, multiCount, Wide(wide), wideSize);
 }
 
 Hwnd NativeWindowsApi::FindWindowA(const char* className, const char* windowName) {
@@ -240,9 +285,17 @@ Hwnd NativeWindowsApi::GetParent(Hwnd window) {
     return FromHwnd(::GetParent(ToHwnd(window)));
 }
 
-LRESULT NativeWindowsApi::SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
-    return static_cast<LRESULT>(::SendMessageA(
-        ToHwnd(window), message, static_cast<::WPARAM>(wParam), static_cast<::LPARAM>(lParam)));
+LRESULT NativeWindowsApi::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam,
+                                              LPARAM lParam, UINT flags, UINT timeout,
+                                              std::uintptr_t* result) {
+    ::DWORD_PTR answer = 0;
+    const ::LRESULT sent =
+        ::SendMessageTimeoutA(ToHwnd(window), message, static_cast<::WPARAM>(wParam),
+                              static_cast<::LPARAM>(lParam), flags, timeout, &answer);
+    if (result) {
+        *result = static_cast<std::uintptr_t>(answer);
+    }
+    return static_cast<LRESULT>(sent);
 }
 
 BOOL NativeWindowsApi::InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) {

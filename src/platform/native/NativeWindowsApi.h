@@ -1,4 +1,5 @@
-// WindowsApi forwarded to the real Windows functions (advapi32, kernel32, user32).
+// WindowsApi forwarded to the real Windows functions (advapi32, kernel32, user32). Not final: a
+// benchmark tool changes what a few of them do.
 //
 // This header does not include <windows.h>: that header defines macros named like the constants of
 // WindowsApi.h (WM_COMMAND, PAGE_READWRITE, ...), so it may only follow the seam headers.
@@ -8,16 +9,23 @@
 
 namespace pindrel {
 
-class NativeWindowsApi final : public WindowsApi {
+class NativeWindowsApi : public WindowsApi {
   public:
-    BOOL GetUserNameA(char* buffer, DWORD* size) override;
+    BOOL GetUserNameW(char16_t* buffer, DWORD* size) override;
 
-    BOOL GetComputerNameA(char* buffer, DWORD* size) override;
-    DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
-                                   char* buffer, DWORD size, const char* fileName) override;
-    BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                    const char* fileName) override;
+    BOOL GetComputerNameW(char16_t* buffer, DWORD* size) override;
+    DWORD GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                   const char16_t* defaultValue, char16_t* buffer, DWORD size,
+                                   const char16_t* fileName) override;
+    BOOL WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                    const char16_t* value, const char16_t* fileName) override;
     BOOL GetVersionExA(OsVersionInfoA* info) override;
+    DWORD GetLastError() override;
+    DWORD GetCurrentProcessId() override;
+    Handle CreateMutexW(const void* securityAttributes, BOOL initialOwner,
+                        const char16_t* name) override;
+    DWORD WaitForSingleObject(Handle handle, DWORD milliseconds) override;
+    BOOL ReleaseMutex(Handle mutex) override;
 
     Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) override;
     RemoteAddr VirtualAllocEx(Handle process, RemoteAddr address, DWORD size, DWORD allocationType,
@@ -42,7 +50,10 @@ class NativeWindowsApi final : public WindowsApi {
     void RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) override;
 
     int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int wideCount,
-                            char* multi, int multiSize) override;
+                            char* multi, int multiSize, const char* defaultChar,
+                            BOOL* usedDefaultChar) override;
+    int MultiByteToWideChar(UINT codePage, DWORD flags, const char* multi, int multiCount,
+                            char16_t* wide, int wideSize) override;
 
     Hwnd FindWindowA(const char* className, const char* windowName) override;
     Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
@@ -50,7 +61,8 @@ class NativeWindowsApi final : public WindowsApi {
     DWORD GetWindowThreadProcessId(Hwnd window, Pid* processId) override;
     std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) override;
     Hwnd GetParent(Hwnd window) override;
-    LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                                UINT timeout, std::uintptr_t* result) override;
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
 };
 

@@ -1,5 +1,6 @@
 // pindrel.exe: the real window and the real Windows functions handed to the program's start-up.
 #include "ProgramStart.h"
+#include "Utf.h"
 #include "platform/native/MainWindow.h"
 #include "platform/native/NativeRuntime.h"
 #include "platform/native/NativeWindowsApi.h"
@@ -24,7 +25,9 @@ class NativeProgramWindow final : public pindrel::ProgramWindow {
     void Destroy() override { window_.Destroy(); }
     int RunMessageLoop() override { return window_.RunMessageLoop(); }
     void ShowStartFailure(const std::string& message) override {
-        ::MessageBoxA(nullptr, message.c_str(), "Pindrel", MB_OK | MB_ICONERROR);
+        const std::u16string text = pindrel::Utf8ToUtf16(message);
+        ::MessageBoxW(nullptr, reinterpret_cast<const wchar_t*>(text.c_str()), L"Pindrel",
+                      MB_OK | MB_ICONERROR);
     }
 
   private:

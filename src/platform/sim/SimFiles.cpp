@@ -1,5 +1,9 @@
 #include "platform/sim/SimFiles.h"
 
+#include "FileErrors.h"
+#include "WindowsPaths.h"
+#include "platform/WindowsApi.h"
+#include "platform/sim/SimCodePage.h"
 #include "platform/sim/SimPaths.h"
 
 #include <algorithm>
@@ -9,6 +13,13 @@
 namespace pindrel::sim {
 
 namespace fs = std::filesystem;
+using namespace pindrel::win;
+
+namespace {
+// What a damaged disk answers: ERROR_WRITE_FAULT and ERROR_CRC ("data error").
+constexpr DWORD kWriteFault = 29;
+constexpr DWORD kDataError = 23;
+} // namespace
 
 SimFiles::SimFiles(fs::path root) : root_(std::move(root)) {
     fs::create_directories(root_ / "c");
@@ -17,7 +28,7 @@ SimFiles::SimFiles(fs::path root) : root_(std::move(root)) {
 // ---- set-up and observation ----------------------------------------------------------------
 
 fs::path SimFiles::Host(const std::string& windowsPath) const {
-    return WindowsToHost(root_, windowsPath);
+    return WindowsToHost(root_, Utf8ToUtf16(windowsPath));
 }
 
 bool SimFiles::Exists(const std::string& windowsPath) const {
@@ -50,6 +61,17 @@ void SimFiles::SetLocked(const std::string& windowsPath, bool locked) {
     locked ? (void)locked_.insert(key) : (void)locked_.erase(key);
 }
 
+void SimFiles::SetReadError(const std::string& windowsPath, bool fails, long long afterBytes) {
+    const std::string key = HostKey(Host(windowsPath));
+    fails ? (void)(readErrors_[key] = afterBytes) : (void)readErrors_.erase(key);
+}
+
+void SimFiles::SetUnreachable(const std::string& windowsPrefix, DWORD windowsError) {
+    const std::string key = HostKey(Host(windowsPrefix));
+    windowsError != ERROR_SUCCESS ? (void)(unreachable_[key] = windowsError)
+                                  : (void)unreachable_.erase(key);
+}
+
 std::vector<std::string> SimFiles::List(const std::string& windowsFolder) const {
     std::vector<std::string> names;
     std::error_code ec;
@@ -63,28 +85,66 @@ std::vector<std::string> SimFiles::List(const std::string& windowsFolder) const 
 
 // ---- refusals ---------------------------------------------------------------------------------
 
-bool SimFiles::IsReadOnly(const fs::path& host) const {
-    return readOnly_.count(HostKey(host)) != 0;
+fs::path SimFiles::Reach(const std::u16string& path) const {
+    return WindowsToHost(root_, path, true);
 }
 
-void SimFiles::SetReadError(const std::string& windowsPath, bool fails, long long afterBytes) {
-    const std::string key = HostKey(Host(windowsPath));
-    fails ? (void)(readErrors_[key] = afterBytes) : (void)readErrors_.erase(key);
+bool SimFiles::IsReadOnly(const fs::path& host) const {
+    return readOnly_.count(HostKey(host)) != 0;
 }
 
 bool SimFiles::IsLocked(const fs::path& host) const {
     return locked_.count(HostKey(host)) != 0;
 }
 
-int SimFiles::WriteRefusal(const fs::path& host) const {
+bool SimFiles::OpenForOutputNow(const fs::path& host) const {
+    const std::string key = HostKey(host);
+    return std::any_of(files_.begin(), files_.end(), [&](const auto& entry) {
+        return !entry.second.input && HostKey(entry.second.host) == key;
+    });
+}
+
+bool SimFiles::OpenNow(const fs::path& host) const {
+    const std::string key = HostKey(host);
+    return std::any_of(files_.begin(), files_.end(),
+                       [&](const auto& entry) { return HostKey(entry.second.host) == key; });
+}
+
+DWORD SimFiles::Unreachable(const fs::path& host) const {
+    const std::string key = HostKey(host);
+    for (const auto& [prefix, error] : unreachable_) {
+        if (key == prefix || key.compare(0, prefix.size() + 1, prefix + "/") == 0)
+            return error;
+    }
+    return ERROR_SUCCESS;
+}
+
+DWORD SimFiles::ReadRefusal(const fs::path& host) const {
     std::error_code ec;
+    if (const DWORD error = Unreachable(host))
+        return error;
+    if (IsLocked(host) || OpenForOutputNow(host))
+        return ERROR_SHARING_VIOLATION;
     if (!fs::is_directory(host.parent_path(), ec))
-        return errors::kPathNotFound;
-    if (IsLocked(host))
-        return errors::kPermissionDenied;
+        return ERROR_PATH_NOT_FOUND;
+    if (fs::is_directory(host, ec))
+        return ERROR_ACCESS_DENIED;
+    if (!fs::is_regular_file(host, ec))
+        return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
+}
+
+DWORD SimFiles::WriteRefusal(const fs::path& host) const {
+    std::error_code ec;
+    if (const DWORD error = Unreachable(host))
+        return error;
+    if (!fs::is_directory(host.parent_path(), ec))
+        return ERROR_PATH_NOT_FOUND;
+    if (IsLocked(host) || OpenForOutputNow(host))
+        return ERROR_SHARING_VIOLATION;
     if (fs::is_directory(host, ec) || IsReadOnly(host) || IsReadOnly(host.parent_path()))
-        return errors::kPathFileAccess;
-    return 0;
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
 }
 
 bool SimFiles::TakeSpace(long long bytes) {
@@ -108,13 +168,14 @@ int SimFiles::AddFile() {
 SimFiles::OpenFile& SimFiles::Find(int fileNumber) {
     auto it = files_.find(fileNumber);
     if (it == files_.end())
-        throw FileFailure(errors::kBadFileName, "#" + std::to_string(fileNumber));
+        throw Failure(errors::kBadFileName, "Bad file name or number",
+                      "file number " + std::to_string(fileNumber));
     return it->second;
 }
 
-int SimFiles::OpenForOutput(const std::string& path) {
-    const fs::path host = Host(path);
-    if (const int refusal = WriteRefusal(host))
+int SimFiles::OpenForOutput(const std::u16string& path) {
+    const fs::path host = Reach(path);
+    if (const DWORD refusal = WriteRefusal(host))
         throw FileFailure(refusal, path);
     const int number = AddFile();
     OpenFile& file = files_[number];
@@ -123,29 +184,33 @@ int SimFiles::OpenForOutput(const std::string& path) {
     file.out.open(host, std::ios::binary | std::ios::trunc);
     if (!file.out) {
         files_.erase(number);
-        throw FileFailure(errors::kPathFileAccess, path);
+        throw FileFailure(ERROR_ACCESS_DENIED, path);
     }
     return number;
 }
 
-void SimFiles::WriteLine(int fileNumber, const std::string& text) {
-    auto it = files_.find(fileNumber);
-    if (it == files_.end())
-        throw FileFailure(errors::kBadFileName, "#" + std::to_string(fileNumber));
-    if (it->second.input)
-        throw FileFailure(errors::kBadFileMode, it->second.path);
-    const std::string bytes = text + "\r\n";
+void SimFiles::Put(OpenFile& file, const std::string& bytes) {
+    if (file.input)
+        throw Failure(errors::kBadFileMode, "Bad file mode", PathText(file.path));
     const auto size = static_cast<long long>(bytes.size());
     if (!TakeSpace(size)) {
         // The disk fills part-way: what fits reaches the file, the rest is refused.
-        it->second.out.write(bytes.data(), static_cast<std::streamsize>(diskSpace_));
-        it->second.out.flush();
+        file.out.write(bytes.data(), static_cast<std::streamsize>(diskSpace_));
+        file.out.flush();
         diskSpace_ = 0;
-        throw FileFailure(errors::kDiskFull, it->second.path);
+        throw FileFailure(ERROR_DISK_FULL, file.path);
     }
-    it->second.out.write(bytes.data(), static_cast<std::streamsize>(size));
-    if (!it->second.out)
-        throw FileFailure(errors::kDeviceIo, it->second.path);
+    file.out.write(bytes.data(), static_cast<std::streamsize>(size));
+    if (!file.out)
+        throw FileFailure(kWriteFault, file.path);
+}
+
+void SimFiles::WriteLine(int fileNumber, const std::string& text) {
+    Put(Find(fileNumber), text + "\r\n");
+}
+
+void SimFiles::WriteBytes(int fileNumber, const std::string& bytes) {
+    Put(Find(fileNumber), bytes);
 }
 
 void SimFiles::CloseFile(int fileNumber) {
@@ -156,23 +221,16 @@ void SimFiles::CloseFile(int fileNumber) {
     }
     file.out.close();
     const bool ok = !file.out.fail();
-    const std::string path = file.path;
+    const std::u16string path = file.path;
     files_.erase(fileNumber);
     if (!ok)
-        throw FileFailure(errors::kDeviceIo, path);
+        throw FileFailure(kWriteFault, path);
 }
 
-int SimFiles::OpenForInput(const std::string& path) {
-    const fs::path host = Host(path);
-    std::error_code ec;
-    if (IsLocked(host))
-        throw FileFailure(errors::kPermissionDenied, path);
-    if (!fs::is_directory(host.parent_path(), ec))
-        throw FileFailure(errors::kPathNotFound, path);
-    if (fs::is_directory(host, ec))
-        throw FileFailure(errors::kPathFileAccess, path);
-    if (!fs::is_regular_file(host, ec))
-        throw FileFailure(errors::kFileNotFound, path);
+int SimFiles::OpenForInput(const std::u16string& path) {
+    const fs::path host = Reach(path);
+    if (const DWORD refusal = ReadRefusal(host))
+        throw FileFailure(refusal, path);
     const int number = AddFile();
     OpenFile& file = files_[number];
     file.host = host;
@@ -181,7 +239,7 @@ int SimFiles::OpenForInput(const std::string& path) {
     file.in.open(host, std::ios::binary);
     if (!file.in) {
         files_.erase(number);
-        throw FileFailure(errors::kPathFileAccess, path);
+        throw FileFailure(ERROR_ACCESS_DENIED, path);
     }
     return number;
 }
@@ -189,50 +247,56 @@ int SimFiles::OpenForInput(const std::string& path) {
 std::size_t SimFiles::ReadBlock(int fileNumber, char* buffer, std::size_t size) {
     OpenFile& file = Find(fileNumber);
     if (!file.input)
-        throw FileFailure(errors::kBadFileMode, file.path);
+        throw Failure(errors::kBadFileMode, "Bad file mode", PathText(file.path));
+    if (const DWORD error = Unreachable(file.host))
+        throw FileFailure(error, file.path); // the share dropped while the file was open
     // A damaged disk: the file opens, its reading fails from some point on.
     const auto damaged = readErrors_.find(HostKey(file.host));
     if (damaged != readErrors_.end()) {
         const long long readable = damaged->second - static_cast<long long>(file.in.tellg());
         if (readable <= 0)
-            throw FileFailure(errors::kDeviceIo, file.path);
+            throw FileFailure(kDataError, file.path);
         size = std::min(size, static_cast<std::size_t>(readable));
     }
     file.in.read(buffer, static_cast<std::streamsize>(size));
     const auto read = file.in.gcount();
     if (file.in.bad())
-        throw FileFailure(errors::kDeviceIo, file.path);
+        throw FileFailure(kDataError, file.path);
     file.in.clear();
     return static_cast<std::size_t>(read);
 }
 
-// A rename over the target: both files stay as they were when it cannot be done. A read-only
-// file stays read-only under its new name.
-void SimFiles::ReplaceFile(const std::string& source, const std::string& target) {
-    const fs::path from = Host(source);
-    const fs::path to = Host(target);
+// A rename over the target: both files stay as they were when it cannot be done (a target that is
+// open is not superseded). A read-only file stays read-only under its new name.
+void SimFiles::ReplaceFile(const std::u16string& source, const std::u16string& target) {
+    const fs::path from = Reach(source);
+    const fs::path to = Reach(target);
     std::error_code ec;
-    if (IsLocked(from))
-        throw FileFailure(errors::kPermissionDenied, source);
+    if (const DWORD error = Unreachable(from))
+        throw FileFailure(error, source);
+    if (IsLocked(from) || OpenForOutputNow(from))
+        throw FileFailure(ERROR_SHARING_VIOLATION, source);
     if (!fs::is_regular_file(from, ec))
-        throw FileFailure(errors::kFileNotFound, source);
-    if (const int refusal = WriteRefusal(to))
+        throw FileFailure(ERROR_FILE_NOT_FOUND, source);
+    if (const DWORD refusal = WriteRefusal(to))
         throw FileFailure(refusal, target);
+    if (OpenNow(to))
+        throw FileFailure(ERROR_ACCESS_DENIED, target);
     if (IsReadOnly(from.parent_path()))
-        throw FileFailure(errors::kPathFileAccess, source);
+        throw FileFailure(ERROR_ACCESS_DENIED, source);
     fs::rename(from, to, ec);
     if (ec)
-        throw FileFailure(errors::kPathFileAccess, target);
+        throw FileFailure(ERROR_ACCESS_DENIED, target);
     if (readOnly_.erase(HostKey(from)))
         readOnly_.insert(HostKey(to));
 }
 
-void SimFiles::DeleteFileQuietly(const std::string& path) noexcept {
+void SimFiles::DeleteFileQuietly(const std::u16string& path) noexcept {
     try {
-        const fs::path host = Host(path);
+        const fs::path host = Reach(path);
         std::error_code ec;
-        if (IsLocked(host) || IsReadOnly(host) || IsReadOnly(host.parent_path()) ||
-            !fs::is_regular_file(host, ec))
+        if (Unreachable(host) || IsLocked(host) || OpenNow(host) || IsReadOnly(host) ||
+            IsReadOnly(host.parent_path()) || !fs::is_regular_file(host, ec))
             return;
         fs::remove(host, ec);
     } catch (...) {

@@ -20,7 +20,7 @@ void SimLog::Fault(std::string text) {
 
 int SimLog::CountMessages(UINT message) const {
     return static_cast<int>(std::count_if(calls_.begin(), calls_.end(), [&](const SimCall& c) {
-        return c.function == "SendMessageA" && c.message == message;
+        return c.function == "SendMessageTimeoutA" && c.message == message;
     }));
 }
 

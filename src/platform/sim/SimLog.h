@@ -10,10 +10,11 @@
 
 namespace pindrel::sim {
 
-// One recorded platform call. `function` is the Windows name ("SendMessageA", "OpenProcess", ...);
-// for SendMessageA the window, message and parameters are filled in (for InvalidateRect the window,
-// and `erase` as lParam); for other calls `window` and `message` are 0 and the parameters hold the
-// call's most telling arguments (size, address, ...), 64 bits wide whatever the host.
+// One recorded platform call. `function` is the Windows name ("SendMessageTimeoutA", "OpenProcess",
+// ...); for SendMessageTimeoutA the window, message and parameters are filled in (for
+// InvalidateRect the window, and `erase` as lParam); for other calls `window` and `message` are 0
+// and the parameters hold the call's most telling arguments (size, address, ...), 64 bits wide
+// whatever the host.
 struct SimCall {
     std::string function;
     Hwnd window{};

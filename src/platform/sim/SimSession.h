@@ -27,8 +27,10 @@
 //  - a call log and counters of what is open, and fault injection.
 //
 // This class is a facade: each part of the simulation is its own small piece beside it
-// (SimWindows, SimMemory with SimAddressSpace, SimHandles, SimMappings, SimListView, SimFiles with
-// SimPaths, SimProfile and SimIni, SimSystem, SimCodePage, SimLog).
+// (SimWindows, SimMemory with SimAddressSpace, SimHandles, SimMappings, SimMutexes, SimListView,
+// SimFiles with SimPaths, SimProfile and SimIni, SimSystem, SimClock, SimCodePage, SimLog). Its
+// own code is in three files: the set-up and observation (SimSession.cpp), the WindowsApi calls
+// (SimSessionWindowsApi.cpp) and the Runtime (SimSessionRuntime.cpp).
 #pragma once
 
 #include "platform/Runtime.h"
@@ -60,6 +62,7 @@ class SimSession : public WindowsApi, public Runtime {
     // ---- identity, platform, screen, executable --------------------------------------------
     // Defaults: user "USER1", computer "DESK1", NT (platform id 2), 1024x768 pixels at 15 twips
     // per pixel, executable "C:\Tools\Pindrel.exe", empty command line, code page Windows-1252.
+    // Names and paths are given in UTF-8 here (any name Windows can hold) and held as UTF-16.
     void SetUserName(const std::string& name);
     void SetComputerName(const std::string& name);
     // A platform other than NT (2) is 32-bit Windows.
@@ -85,6 +88,15 @@ class SimSession : public WindowsApi, public Runtime {
     void SetExecutable(const std::string& windowsPath);
     void SetCommandLine(const std::string& argumentText);
     Pid SelfProcess() const;
+    // Runs `run` as another process of the session (another run of the program): the handles it
+    // opens are its own, and when `run` returns (or throws) the process ends, its handles are
+    // closed and the mutexes it held are abandoned.
+    void AsOtherProcess(const std::function<void()>& run);
+    // The session's clock, in milliseconds: it moves on only when something waits (a mutex held
+    // elsewhere, a window whose thread does not answer).
+    std::uint64_t NowMs() const;
+    // Names of the named mutexes that exist.
+    std::vector<std::u16string> MutexNames() const;
 
     // ---- windows and processes ---------------------------------------------------------------
     // A process of `bits` bits (0: the bitness of Windows).
@@ -130,7 +142,8 @@ class SimSession : public WindowsApi, public Runtime {
     // ---- observation -------------------------------------------------------------------------
     const std::vector<SimCall>& Calls() const;
     void ClearCalls();
-    // Number of SendMessageA calls with this message (to any window) since the last ClearCalls.
+    // Number of SendMessageTimeoutA calls with this message (to any window) since the last
+    // ClearCalls.
     int CountMessages(UINT message) const;
     int CountCalls(const std::string& function) const;
     int OpenHandles() const;     // process and mapping handles not yet closed
@@ -151,15 +164,20 @@ class SimSession : public WindowsApi, public Runtime {
     // The next `count` MapViewOfFile calls on a live mapping fail (return 0), as when the address
     // space is exhausted; the mapping itself stays until its handle is closed.
     void FailViews(int count);
-    // After `requests` more SendMessageA calls to `window`, the window is destroyed (a list view
-    // that disappears mid-operation).
+    // After `requests` more requests to `window`, the window is destroyed (a list view that
+    // disappears mid-operation).
     void DestroyWindowAfterRequests(Hwnd window, int requests);
+    // After `requests` more requests to windows of `window`'s process, that process's window
+    // thread stops answering for good (a hung Explorer): SendMessageTimeoutA waits its whole time
+    // and fails with ERROR_TIMEOUT, or at once with SMTO_ABORTIFHUNG once the thread has answered
+    // nothing for 5 seconds.
+    void HangAfterRequests(Hwnd window, int requests);
     // A list view that answers as no desktop does: LVM_GETITEMCOUNT gives `count` whatever its
     // items (std::nullopt: their number again), and its texts fill the whole buffer with no NUL.
     void SetReportedItemCount(Hwnd listView, std::optional<LRESULT> count);
     void SetTextsWithoutNul(Hwnd listView, bool withoutNul);
-    // Called before each SendMessageA is handled, with the call; a test can change the session
-    // here (add an item between two requests, move one, ...).
+    // Called before each SendMessageTimeoutA is handled, with the call; a test can change the
+    // session here (add an item between two requests, move one, ...).
     void OnSendMessage(std::function<void(const SimCall&)> hook);
 
     // ---- files -------------------------------------------------------------------------------
@@ -180,17 +198,27 @@ class SimSession : public WindowsApi, public Runtime {
     // The disk fills after `bytes` more bytes of file output: the write (or the close that flushes
     // it) fails with "Disk full". A negative value means never.
     void SetDiskSpace(long long bytes);
+    // Every path at or under `windowsPrefix` ("Z:", "\\server\share") cannot be reached: each
+    // file operation on it fails with `windowsError` (ERROR_SUCCESS: reachable again).
+    void SetUnreachable(const std::string& windowsPrefix, DWORD windowsError);
     // Names of the files in a folder (not the sub-folders), sorted.
     std::vector<std::string> ListFolder(const std::string& windowsFolder) const;
 
     // ---- WindowsApi --------------------------------------------------------------------------
-    BOOL GetUserNameA(char* buffer, DWORD* size) override;
-    BOOL GetComputerNameA(char* buffer, DWORD* size) override;
-    DWORD GetPrivateProfileStringA(const char* section, const char* key, const char* defaultValue,
-                                   char* buffer, DWORD size, const char* fileName) override;
-    BOOL WritePrivateProfileStringA(const char* section, const char* key, const char* value,
-                                    const char* fileName) override;
+    BOOL GetUserNameW(char16_t* buffer, DWORD* size) override;
+    BOOL GetComputerNameW(char16_t* buffer, DWORD* size) override;
+    DWORD GetPrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                   const char16_t* defaultValue, char16_t* buffer, DWORD size,
+                                   const char16_t* fileName) override;
+    BOOL WritePrivateProfileStringW(const char16_t* section, const char16_t* key,
+                                    const char16_t* value, const char16_t* fileName) override;
     BOOL GetVersionExA(OsVersionInfoA* info) override;
+    DWORD GetLastError() override;
+    DWORD GetCurrentProcessId() override;
+    Handle CreateMutexW(const void* securityAttributes, BOOL initialOwner,
+                        const char16_t* name) override;
+    DWORD WaitForSingleObject(Handle handle, DWORD milliseconds) override;
+    BOOL ReleaseMutex(Handle mutex) override;
     Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) override;
     RemoteAddr VirtualAllocEx(Handle process, RemoteAddr address, DWORD size, DWORD allocationType,
                               DWORD protect) override;
@@ -212,14 +240,18 @@ class SimSession : public WindowsApi, public Runtime {
     void RtlMoveMemory(RemoteAddr destination, const void* source, DWORD length) override;
     void RtlMoveMemory(void* destination, RemoteAddr source, DWORD length) override;
     int WideCharToMultiByte(UINT codePage, DWORD flags, const char16_t* wide, int wideCount,
-                            char* multi, int multiSize) override;
+                            char* multi, int multiSize, const char* defaultChar,
+                            BOOL* usedDefaultChar) override;
+    int MultiByteToWideChar(UINT codePage, DWORD flags, const char* multi, int multiCount,
+                            char16_t* wide, int wideSize) override;
     Hwnd FindWindowA(const char* className, const char* windowName) override;
     Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className,
                        const char* windowName) override;
     DWORD GetWindowThreadProcessId(Hwnd window, Pid* processId) override;
     std::int32_t GetWindowLongA(Hwnd window, std::int32_t index) override;
     Hwnd GetParent(Hwnd window) override;
-    LRESULT SendMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
+    LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
+                                UINT timeout, std::uintptr_t* result) override;
     // Window 0 (every window on the screen) is recorded as a fault; a window that is gone fails.
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
 
@@ -229,19 +261,21 @@ class SimSession : public WindowsApi, public Runtime {
     float TwipsPerPixelX() override;
     float TwipsPerPixelY() override;
     bool ScreenPixels(std::int32_t& width, std::int32_t& height) override;
-    std::string AppPath() override;
-    std::string AppExeName() override;
+    std::u16string AppPath() override;
+    std::u16string AppExeName() override;
     std::string Command() override;
-    int OpenForOutput(const std::string& path) override;
+    int OpenForOutput(const std::u16string& path) override;
     void WriteLine(int fileNumber, const std::string& text) override;
-    int OpenForInput(const std::string& path) override;
+    void WriteBytes(int fileNumber, const std::string& bytes) override;
+    int OpenForInput(const std::u16string& path) override;
     std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) override;
     void CloseFile(int fileNumber) override;
-    void ReplaceFile(const std::string& source, const std::string& target) override;
-    void DeleteFileQuietly(const std::string& path) noexcept override;
+    void ReplaceFile(const std::u16string& source, const std::u16string& target) override;
+    void DeleteFileQuietly(const std::u16string& path) noexcept override;
+
+    struct Impl;
 
   private:
-    struct Impl;
     std::unique_ptr<Impl> impl_;
 };
 

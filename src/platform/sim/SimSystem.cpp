@@ -6,14 +6,14 @@
 namespace pindrel::sim {
 
 namespace {
-void CopyName(const std::string& name, char* buffer) {
-    std::memcpy(buffer, name.c_str(), name.size() + 1);
+void CopyName(const std::u16string& name, char16_t* buffer) {
+    std::memcpy(buffer, name.c_str(), (name.size() + 1) * sizeof(char16_t));
 }
 } // namespace
 
-// GetUserNameA: the size counts the terminator both ways; too small a buffer fails, writing
-// nothing, and gives the size needed.
-BOOL SimSystem::GetUserNameA(char* buffer, DWORD* size) const {
+// GetUserNameW: the size counts UTF-16 units and the terminator both ways; too small a buffer
+// fails, writing nothing, and gives the size needed.
+BOOL SimSystem::GetUserNameW(char16_t* buffer, DWORD* size) const {
     if (!size)
         return 0;
     const auto needed = static_cast<DWORD>(user.size() + 1);
@@ -26,9 +26,9 @@ BOOL SimSystem::GetUserNameA(char* buffer, DWORD* size) const {
     return 1;
 }
 
-// GetComputerNameA: as GetUserNameA, except that on success the size excludes the terminator
+// GetComputerNameW: as GetUserNameW, except that on success the size excludes the terminator
 // (ERROR_BUFFER_OVERFLOW on failure, with the size needed including it).
-BOOL SimSystem::GetComputerNameA(char* buffer, DWORD* size) const {
+BOOL SimSystem::GetComputerNameW(char16_t* buffer, DWORD* size) const {
     if (!size)
         return 0;
     const auto length = static_cast<DWORD>(computer.size());
@@ -54,17 +54,17 @@ BOOL SimSystem::GetVersionExA(OsVersionInfoA* info) const {
     return 1;
 }
 
-std::string SimSystem::AppPath() const {
-    const std::size_t slash = executable.find_last_of('\\');
-    const std::string folder =
-        slash == std::string::npos ? executable : executable.substr(0, slash);
-    return (folder.size() == 2 && folder[1] == ':') ? folder + "\\" : folder;
+std::u16string SimSystem::AppPath() const {
+    const std::size_t slash = executable.find_last_of(u'\\');
+    const std::u16string folder =
+        slash == std::u16string::npos ? executable : executable.substr(0, slash);
+    return (folder.size() == 2 && folder[1] == u':') ? folder + u"\\" : folder;
 }
 
-std::string SimSystem::AppExeName() const {
-    std::string name = executable.substr(executable.find_last_of('\\') + 1);
-    const std::size_t dot = name.find_last_of('.');
-    return dot == std::string::npos ? name : name.substr(0, dot);
+std::u16string SimSystem::AppExeName() const {
+    std::u16string name = executable.substr(executable.find_last_of(u'\\') + 1);
+    const std::size_t dot = name.find_last_of(u'.');
+    return dot == std::u16string::npos ? name : name.substr(0, dot);
 }
 
 } // namespace pindrel::sim

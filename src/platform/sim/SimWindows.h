@@ -6,7 +6,9 @@
 
 #include "platform/Types.h"
 
+#include <cstdint>
 #include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -81,6 +83,13 @@ struct SimShell {
         workers; // WorkerW: the "WorkerW" windows in the order FindWindowExA lists them
 };
 
+// The thread that owns a process's windows (one per process here, as in the shell): it answers
+// requests until it has answered `answersLeft` more (-1: for ever), then hangs for good.
+struct SimThread {
+    int answersLeft = -1;
+    std::optional<std::uint64_t> hungSince; // the session's time it stopped answering
+};
+
 class SimWindows {
   public:
     Hwnd Create(const std::string& className, Hwnd parent, Pid owner, DWORD style);
@@ -98,8 +107,12 @@ class SimWindows {
     // (windows here have none).
     Hwnd Search(Hwnd parent, Hwnd after, const char* className, const char* windowName) const;
 
+    // The thread of the process that owns `owner`'s windows.
+    SimThread& Thread(Pid owner) { return threads_[raw(owner)]; }
+
   private:
     static Hwnd HandleAt(std::size_t index);
+    std::map<std::uint32_t, SimThread> threads_;
     std::deque<SimWindow> windows_; // index i is window kFirst + i * kStep
 };
 
