@@ -5,7 +5,8 @@
 #   2. windows-x86: the same, built always; its tests run only where this machine can execute
 #      32-bit programs;
 #   3. the release zip of both builds (scripts/release.sh), its contents checked by
-#      scripts/check-release.py;
+#      scripts/check-release.py, and that check held to the faults it must catch by
+#      scripts/check-release-test.py;
 #   4. linux: the unit tests (the core as the 64-bit and as the 32-bit program) and the end-to-end
 #      tests of the 64-bit pindrel.exe under Wine;
 #   5. linux-asan: the unit tests under AddressSanitizer and UndefinedBehaviorSanitizer;
@@ -75,6 +76,9 @@ echo "=== release zip ==="
 if scripts/release.sh >build/release.log 2>&1; then
     if ! python3 scripts/check-release.py build/release/pindrel-*-windows.zip; then
         failed+=("release zip (check)")
+    fi
+    if ! python3 scripts/check-release-test.py build/release/pindrel-*-windows.zip; then
+        failed+=("release zip (the check's own test)")
     fi
 else
     tail -n 40 build/release.log
