@@ -2,11 +2,13 @@
 // icons, or could not replace the layout file, keeps the old layout whole; a restore whose layout
 // file exists but cannot be read moves nothing. And settings files that are odd or cannot be
 // written.
+#include "DesktopRequest.h"
 #include "SimFixture.h"
 #include "modPindrel.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace pindrel;
@@ -34,6 +36,7 @@ struct Scene {
     const char* saved = nullptr;      // a save's file afterwards; nullptr: the old layout, whole
     std::vector<Point> after = kKept; // a restore's positions afterwards
     int views = 0;                    // a restore's view changes: 1 when it goes on
+    bool hangs = false;               // the desktop stops answering: the run waits one time limit
 };
 
 // A call of one of the session's fault settings, with these arguments; On() passes the desktop
@@ -91,7 +94,19 @@ class SaveFailure : public FormTest {
             EXPECT_EQ(Positions(lv), scene.after);
             EXPECT_EQ(session->ViewChanges(lv), scene.views);
         }
-        EXPECT_TRUE(!session->IsWindow(lv) || session->PaintingOn(lv));
+        // A desktop that stops answering costs one time limit, whatever follows (every later
+        // request gives up at once on a thread known to be hung); painting is asked to come back
+        // on all the same. No other run waits at all.
+        EXPECT_EQ(session->NowMs(), scene.hangs ? kAnswerLimitMs : 0u);
+        if (!scene.hangs) {
+            EXPECT_TRUE(!session->IsWindow(lv) || session->PaintingOn(lv));
+        } else if (session->CountMessages(win::WM_SETREDRAW) > 0) {
+            const auto& calls = session->Calls();
+            const auto last = std::find_if(calls.rbegin(), calls.rend(), [](const sim::SimCall& c) {
+                return c.message == win::WM_SETREDRAW;
+            });
+            EXPECT_EQ(last->wParam, 1u) << "painting left off";
+        }
         session->OnSendMessage(nullptr);
         ExpectNothingLeaked();
     }
@@ -184,8 +199,36 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
         {"a count of -1", "-r", On(&S::SetReportedItemCount, -1), noIcons, nullptr, nullptr,
          kArranged, 1},
         {"a count of 2147483647", "-r", On(&S::SetReportedItemCount, 2147483647), noIcons,
-         nullptr, nullptr, kArranged, 1}};
-    for (const Scene& scene : scenes) {
+         nullptr, nullptr, kArranged, 1},
+        // A desktop that stops answering, at each stage: a save keeps the old layout, a restore
+        // stops where it is (requests: the view, the switch, the count, two positions, the count,
+        // painting off, then a name and a move per icon, painting on).
+        {"a desktop that does not answer at all", "-s", On(&S::HangAfterRequests, 0), noIcons,
+         "did not answer within 5 seconds", nullptr, kKept, 0, true},
+        {"a desktop that stops answering in the positions", "-s", On(&S::HangAfterRequests, 2),
+         noIcons, nullptr, nullptr, kKept, 0, true},
+        {"a desktop that stops answering in the names", "-s", On(&S::HangAfterRequests, 4),
+         noIcons, nullptr, nullptr, kKept, 0, true},
+        {"a desktop that does not answer at all", "-r", On(&S::HangAfterRequests, 0), noIcons,
+         "did not answer within 5 seconds", nullptr, kKept, 0, true},
+        {"a desktop that stops answering after the switch", "-r", On(&S::HangAfterRequests, 2),
+         noIcons, nullptr, nullptr, kArranged, 1, true},
+        {"a desktop that stops answering in the moves", "-r", On(&S::HangAfterRequests, 9),
+         noIcons, nullptr, nullptr, {{1, 2}, kArranged[1]}, 1, true}};
+    std::vector<Scene> all(std::begin(scenes), std::end(scenes));
+    // A folder that cannot be reached is not a missing file, whatever Windows says of it: a save
+    // ends with 2 and leaves nothing, a restore ends with 5 and changes nothing.
+    for (const DWORD error :
+         {win::ERROR_BAD_NETPATH, win::ERROR_BAD_NET_NAME, win::ERROR_INVALID_DRIVE,
+          win::ERROR_NOT_READY, win::ERROR_NETNAME_DELETED, win::ERROR_DEV_NOT_EXIST,
+          win::ERROR_UNEXP_NET_ERR, win::ERROR_NETWORK_UNREACHABLE}) {
+        for (const char* command : {"-s", "-r"}) {
+            all.push_back({"a folder that cannot be reached", command,
+                           Set(&S::SetUnreachable, "C:\\Tools", error),
+                           command[1] == 's' ? unwritten : noLayout, "Device unavailable"});
+        }
+    }
+    for (const Scene& scene : all) {
         SCOPED_TRACE(std::string(scene.command) + ", " + scene.what);
         Run(scene, false);
         if (scene.message != nullptr) {
