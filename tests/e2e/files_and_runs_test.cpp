@@ -1,0 +1,103 @@
+// The real pindrel.exe where Windows differs from the plain case: a folder whose name no ANSI code
+// page writes, a layout path past MAX_PATH, and two runs of the same layout at once. (Names the
+// code page cannot write as a user's name, and every unreachable folder, are the simulated
+// session's: Wine gives the user the Unix login's name and has no network shares to drop.)
+#include "Harness.h"
+
+#include <sstream>
+
+namespace e2e {
+namespace {
+
+const char* const kIcons = "60,70,One\n-10,210,Two\n430,95,Caf\xC3\xA9 \xE6\x97\xA5\n";
+const char* const kSaved = "60,70,One\r\n-10,210,Two\r\n430,95,Caf\xE9 ?\r\n";
+
+class FilesAndRunsTest : public E2eTest {
+  protected:
+    // pindrel.exe started by Wine from its Unix path, so that a folder of any name reaches it
+    // whole; its exit status.
+    int RunFrom(const fs::path& exe, const std::string& switchText) {
+        return session().Wine({exe.string(), switchText}, exe.parent_path()).status;
+    }
+    // The save, a scramble and the restore from `exe`'s folder: the layout file beside it byte
+    // for byte, every icon back, no temporary file left.
+    void SaveScrambleRestore(const fs::path& exe) {
+        StartDesktop(kIcons);
+        ASSERT_EQ(RunFrom(exe, "-s"), 0);
+        EXPECT_EQ(ReadFile(LayoutOf(exe)), kSaved);
+        const std::vector<std::string> icons = Dump().icons;
+        Tool("hostctl", {"scramble"});
+        ASSERT_NE(Dump().icons, icons);
+        ASSERT_EQ(RunFrom(exe, "-r"), 0);
+        EXPECT_EQ(Dump().icons, icons);
+        EXPECT_EQ(FilesIn(exe.parent_path()),
+                  (std::set<std::string>{LayoutOf(exe).filename().string(), "pindrel.exe"}));
+        TearDown();
+    }
+};
+
+TEST_F(FilesAndRunsTest, AFolderOutsideTheCodePageAndALayoutPathPastMaxPath) {
+    {
+        SCOPED_TRACE("a folder named in Cyrillic, Greek and Japanese");
+        SaveScrambleRestore(CopyPindrel("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD \xCE\x95\xCE\xBB\xCE\xBB"
+                                        "\xCE\xAC\xCE\xB4\xCE\xB1 \xE6\x97\xA5\xE6\x9C\xAC"));
+    }
+    {
+        SCOPED_TRACE("a layout path of 300 characters");
+        fs::path folder = "deep";
+        const std::string name = session().ProfileKey() + "@" + session().info("screen") + ".txt";
+        while (WinPath(dir() / folder / name).size() < 300) {
+            const std::size_t left = 300 - WinPath(dir() / folder / name).size();
+            folder /= std::string(std::min<std::size_t>(left > 41 ? 40 : left - 1, 40), 'd');
+        }
+        const fs::path exe = CopyPindrel(folder);
+        ASSERT_EQ(WinPath(LayoutOf(exe)).size(), 300u);
+        SaveScrambleRestore(exe);
+    }
+}
+
+// Three saves started together all end with 0, and the layout is whole; so do a restore and a
+// save started together (whichever runs first, the file is one of the two layouts it can be, and
+// the desktop shows it). Three hundred icons make each run long enough for the runs to meet.
+TEST_F(FilesAndRunsTest, RunsOfOneLayoutAtOnceAllEndWell) {
+    const fs::path exe = CopyPindrel("app");
+    std::string icons, saved;
+    for (int i = 0; i < 300; ++i) {
+        const std::string line = std::to_string(i % 20 * 50) + "," + std::to_string(i / 20 * 40) +
+                                 ",Icon " + std::to_string(i);
+        icons += line + "\n";
+        saved += line + "\r\n";
+    }
+    StartDesktop(icons);
+    const auto together = [&](const std::vector<const char*>& switches) {
+        std::vector<std::optional<Process>> runs(switches.size());
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            session().Background(runs[i], {"wine", exe.string(), switches[i]}, exe.parent_path(),
+                                 dir() / ("run" + std::to_string(i) + ".log"));
+        for (std::size_t i = 0; i < runs.size(); ++i)
+            EXPECT_EQ(runs[i]->Wait().value_or(-1), 0) << i << ": " << switches[i];
+        EXPECT_EQ(FilesIn(exe.parent_path()),
+                  (std::set<std::string>{LayoutOf(exe).filename().string(), "pindrel.exe"}));
+    };
+    together({"-s", "-s", "-s"});
+    EXPECT_EQ(ReadFile(LayoutOf(exe)), saved);
+
+    Tool("hostctl", {"scramble"});
+    std::string scrambled;
+    for (const std::string& icon : Dump().icons)
+        scrambled += icon.substr(0, icon.rfind(',') + 1) + "\r\n";
+    together({"-r", "-s"});
+    const std::string layout = ReadFile(LayoutOf(exe));
+    std::string shown;
+    for (const std::string& icon : Dump().icons)
+        shown += icon.substr(0, icon.rfind(',') + 1) + "\r\n";
+    std::string positions;
+    std::istringstream lines(layout);
+    for (std::string line; std::getline(lines, line);)
+        positions += line.substr(0, line.rfind(',') + 1) + "\r\n";
+    EXPECT_TRUE(layout == saved || positions == scrambled) << layout;
+    EXPECT_EQ(shown, positions) << "the desktop shows the layout the file holds";
+}
+
+} // namespace
+} // namespace e2e
