@@ -118,6 +118,16 @@ class WineSession {
     ProcessResult Wine(const std::vector<std::string>& args, const fs::path& cwd) const {
         return RunProcess(Shell(Concat({"wine"}, args)), cwd);
     }
+    // The same for a Windows user of the given name (Wine takes the user's name from $USER).
+    ProcessResult WineAs(const std::string& user, const std::vector<std::string>& args,
+                         const fs::path& cwd) const {
+        return RunProcess(
+            Shell(
+                Concat({"bash", "-c", "USER=\"$1\" LOGNAME=\"$1\" exec \"$WINELOADER\" \"${@:2}\"",
+                        "wine-as", user},
+                       args)),
+            cwd);
+    }
     // `command` (as Shell runs it: "wine", ...) started in `cwd` as `process`, its output
     // appended to `log`.
     void Background(std::optional<Process>& process, const std::vector<std::string>& command,

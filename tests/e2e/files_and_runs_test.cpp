@@ -56,6 +56,39 @@ TEST_F(FilesAndRunsTest, AFolderOutsideTheCodePageAndALayoutPathPastMaxPath) {
     }
 }
 
+// A user whose name the ANSI code page cannot write: the layout file carries the name whole, a
+// UTF-16 settings file gives that user the view stored under it, and an ANSI one, which cannot
+// hold the name, is not read for it (its "?" key is someone else's).
+TEST_F(FilesAndRunsTest, AUserNameOutsideTheCodePage) {
+    const std::string user = "\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD"; // Ivan, in Cyrillic
+    const fs::path exe = CopyPindrel("app");
+    StartDesktop(kIcons);
+    const auto run = [&](const char* switchText) {
+        return session().WineAs(user, {exe.string(), switchText}, exe.parent_path()).status;
+    };
+    ASSERT_EQ(run("-s"), 0);
+    const fs::path layout = exe.parent_path() / (user + "@" + session().info("computer") + "@" +
+                                                 session().info("screen") + ".txt");
+    EXPECT_EQ(ReadFile(layout), kSaved);
+    const std::u16string key =
+        u"\u0418\u0432\u0430\u043d@" +
+        std::u16string(session().info("computer").begin(), session().info("computer").end());
+    std::string utf16 = "\xFF\xFE";
+    for (const char16_t unit : u"[IconType]\r\n" + key + u"=Report\r\n") {
+        utf16 += static_cast<char>(unit & 0xFF);
+        utf16 += static_cast<char>(unit >> 8);
+    }
+    WriteFile(exe.parent_path() / "pindrel.ini", utf16);
+    ASSERT_EQ(run("-r"), 0);
+    EXPECT_EQ(Dump().Number("view"), 1) << "details, as stored for the user";
+    WriteFile(exe.parent_path() / "pindrel.ini",
+              "[IconType]\r\n????@" + session().info("computer") + "=List\r\n");
+    ASSERT_EQ(run("-r"), 0);
+    EXPECT_NE(Dump().Number("view"), 3) << "the list view of another user's \"????\" key";
+    EXPECT_EQ(Dump().icons, (std::vector<std::string>{"60,70,One", "-10,210,Two",
+                                                      "430,95,Caf\xC3\xA9 \xE6\x97\xA5"}));
+}
+
 // Three saves started together all end with 0, and the layout is whole; so do a restore and a
 // save started together (whichever runs first, the file is one of the two layouts it can be, and
 // the desktop shows it). Three hundred icons make each run long enough for the runs to meet.
