@@ -4,7 +4,9 @@
 // controls through Controls, so the same logic runs in the real window and headless in tests.
 #pragma once
 
+#include "DesktopAccess.h"
 #include "ProgramState.h"
+#include "RunStatus.h"
 #include "platform/Controls.h"
 #include "platform/Runtime.h"
 #include "platform/WindowsApi.h"
@@ -13,17 +15,6 @@
 #include <string>
 
 namespace pindrel {
-
-// How a silent run ("-s" / "-r") ended, as the process's exit status.
-enum class ExitStatus : int {
-    Ok = 0,                // the save or the restore ran to its end (and every interactive run)
-    NoDesktop = 1,         // no desktop list view was found
-    WriteFailed = 2,       // the layout file could not be written
-    StartFailed = 3,       // the program's window could not be created
-    DesktopUnreadable = 4, // the desktop has icons, but none of them could be read
-    LayoutUnreadable = 5,  // the layout file exists but could not be read
-    Failed = 6,            // any other failure
-};
 
 // Whether the argument text asks for a silent save ("-s") or restore ("-r"): letter case and the
 // blanks around the switch do not count.
@@ -41,7 +32,8 @@ class frmMain {
     void Form_KeyUp(std::int16_t keyCode, std::int16_t shift);
 
     // Button handlers; each is also called directly as an ordinary procedure. A failure that
-    // stops one is thrown to the caller as pindrel::Failure.
+    // stops one is thrown to the caller as pindrel::Failure (a RunFailure for a save or a restore,
+    // with the status a silent run ends with).
     void cmdSave_Click();
     void cmdLoad_Click();
     void cmdSetIconType_Click();
@@ -63,19 +55,17 @@ class frmMain {
     std::int32_t ReadSettingLong(const std::u16string& key, const std::u16string& section,
                                  const std::u16string& filePath, std::int32_t defaultValue);
     void LoadSettingsIntoFields();
-    void ApplyViewMode();
+    // The view mode selected in cmbView, through the desktop the restore opened.
+    void ApplyViewMode(DesktopAccess& desktop);
     std::u16string ProfileKey();
     std::u16string SettingsFilePath();
     void StoreFields(const std::u16string& section);
-    // Throws `failure`, remembering the exit status a silent run ends with because of it.
-    [[noreturn]] void Fail(ExitStatus status, const Failure& failure);
 
     WindowsApi& api_;
     Runtime& runtime_;
     Controls& controls_;
     ProgramState state_;
     ExitStatus exitStatus_ = ExitStatus::Ok;
-    ExitStatus failureStatus_ = ExitStatus::Failed; // of the failure thrown last by Fail
 };
 
 } // namespace pindrel

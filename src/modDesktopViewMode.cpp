@@ -1,7 +1,7 @@
 #include "modDesktopViewMode.h"
 
 #include "DesktopRequest.h"
-#include "modPindrel.h"
+#include "ListViewDesktop.h"
 
 namespace pindrel::modDesktopViewMode {
 

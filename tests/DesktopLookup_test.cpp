@@ -1,7 +1,7 @@
 // Finding the desktop's list view: under "Progman", else under the first top-level "WorkerW" that
 // holds the shell view, else among the top-level windows, with no more lookups than that takes.
+#include "ListViewDesktop.h"
 #include "SimFixture.h"
-#include "modPindrel.h"
 
 #include <gtest/gtest.h>
 

@@ -144,19 +144,21 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
         {"no view for the positions (non-NT)", "-s", Set(&S::FailViews, 1), noIcons},
         {"no desktop list view", "-s", gone, none, nowhere},
         {"no desktop list view", "-r", gone, none, nowhere},
-        // One name could be read and one could not: names may be empty, the save goes on.
-        {"no buffer for one name", "-s", OnceThePositionsAreRead(Set(&S::FailAllocations, 1)), ok,
+        // An icon without a name: names may be empty, the save goes on.
+        {"an icon that has lost its name", "-s",
+         OnceThePositionsAreRead([](S& s, Hwnd lv) { s.Items(lv)[0].text.clear(); }), ok,
          nullptr, "700,500,\r\n710,510,Two\r\n"},
         // A desktop that truly has no icons gives the empty layout.
         {"no icons", "-s", [](S& s, Hwnd lv) { s.Items(lv).clear(); }, ok, nullptr, ""},
         // Fewer icons than the positions were read for would pair names with the wrong places.
         {"an icon deleted after the positions", "-s",
          OnceThePositionsAreRead([](S& s, Hwnd lv) { s.Items(lv).pop_back(); }), noIcons},
-        // count, two positions, count, the first name: gone while the names are read.
+        // count, two positions, count, the first name: gone while the names are read, or before
+        // the count that follows the positions.
         {"the list view gone while the names are read", "-s",
          On(&S::DestroyWindowAfterRequests, 5), noIcons},
         {"the list view gone after the positions", "-s", On(&S::DestroyWindowAfterRequests, 3),
-         none},
+         noIcons},
         {"a count of 2147483647", "-s", On(&S::SetReportedItemCount, 2147483647), noIcons},
         {"a count of -1", "-s", On(&S::SetReportedItemCount, -1), noIcons},
         {"texts that fill the buffer without a NUL", "-s", On(&S::SetTextsWithoutNul, true), ok,
@@ -201,8 +203,9 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
         {"a count of 2147483647", "-r", On(&S::SetReportedItemCount, 2147483647), noIcons,
          nullptr, nullptr, kArranged, 1},
         // A desktop that stops answering, at each stage: a save keeps the old layout, a restore
-        // stops where it is (requests: the view, the switch, the count, two positions, the count,
-        // painting off, then a name and a move per icon, painting on).
+        // stops where it is (a save's requests: the count, two positions, the count, two names,
+        // the count; a restore's: the view, the switch, the count, painting off, two names, two
+        // moves, painting on).
         {"a desktop that does not answer at all", "-s", On(&S::HangAfterRequests, 0), noIcons,
          "did not answer within 5 seconds", nullptr, kKept, 0, true},
         {"a desktop that stops answering in the positions", "-s", On(&S::HangAfterRequests, 2),
@@ -213,7 +216,7 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          "did not answer within 5 seconds", nullptr, kKept, 0, true},
         {"a desktop that stops answering after the switch", "-r", On(&S::HangAfterRequests, 2),
          noIcons, nullptr, nullptr, kArranged, 1, true},
-        {"a desktop that stops answering in the moves", "-r", On(&S::HangAfterRequests, 9),
+        {"a desktop that stops answering in the moves", "-r", On(&S::HangAfterRequests, 7),
          noIcons, nullptr, nullptr, {{1, 2}, kArranged[1]}, 1, true}};
     std::vector<Scene> all(std::begin(scenes), std::end(scenes));
     // A folder that cannot be reached is not a missing file, whatever Windows says of it: a save

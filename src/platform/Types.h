@@ -99,6 +99,8 @@ constexpr int kPathFileAccess = 75;
 constexpr int kInvalidProperty = 380;
 // A window or server of another program that did not answer within the time limit.
 constexpr int kNoAnswer = 286;
+// A COM call that failed ("Automation error").
+constexpr int kAutomation = 440;
 // "Object required": the desktop list view (or another window the program needs) is missing.
 constexpr int kObjectRequired = 424;
 } // namespace errors

@@ -6,6 +6,7 @@
 // for both builds.
 #pragma once
 
+#include "platform/ShellComApi.h"
 #include "platform/Types.h"
 
 #include <cstddef>
@@ -124,9 +125,9 @@ constexpr DWORD ERROR_INVALID_WINDOW_HANDLE = 1400;
 constexpr DWORD ERROR_TIMEOUT = 1460;
 } // namespace win
 
-class WindowsApi {
+// The shell's COM calls are the ShellComApi part.
+class WindowsApi : public ShellComApi {
   public:
-    virtual ~WindowsApi() = default;
 
     // advapi32. Sizes count UTF-16 units.
     virtual BOOL GetUserNameW(char16_t* buffer, DWORD* size) = 0;

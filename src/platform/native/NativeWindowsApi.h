@@ -64,6 +64,35 @@ class NativeWindowsApi : public WindowsApi {
     LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeout, std::uintptr_t* result) override;
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
+
+    // ShellComApi (NativeShellCom.cpp): each call made on a worker thread, within the time limit.
+    HRESULT CoInitializeEx(DWORD coInit) override;
+    void CoUninitialize() override;
+    HRESULT CoCreateInstance(ComClass clsid, DWORD clsContext, ComInterface iid,
+                             ComObject* object) override;
+    HRESULT IUnknown_QueryInterface(ComObject object, ComInterface iid,
+                                    ComObject* other) override;
+    std::uint32_t IUnknown_Release(ComObject object) override;
+    void CoTaskMemFree(ComItemId id) override;
+    HRESULT IShellWindows_FindWindowSW(ComObject shellWindows, std::int32_t csidl,
+                                       std::int32_t swClass, DWORD options, Hwnd* window,
+                                       ComObject* dispatch) override;
+    HRESULT IServiceProvider_QueryService(ComObject provider, ComService service,
+                                          ComInterface iid, ComObject* object) override;
+    HRESULT IShellBrowser_QueryActiveShellView(ComObject browser, ComObject* view) override;
+    HRESULT IOleWindow_GetWindow(ComObject oleWindow, Hwnd* window) override;
+    HRESULT IFolderView_ItemCount(ComObject view, UINT flags, std::int32_t* count) override;
+    HRESULT IFolderView_Item(ComObject view, std::int32_t index, ComItemId* id) override;
+    HRESULT IFolderView_GetFolder(ComObject view, ComInterface iid, ComObject* folder) override;
+    HRESULT IFolderView_GetItemPosition(ComObject view, ComItemId id, Point* point) override;
+    HRESULT IFolderView_SelectAndPositionItems(ComObject view, UINT count, const ComItemId* ids,
+                                               const Point* points, DWORD flags) override;
+    HRESULT IFolderView_GetCurrentViewMode(ComObject view, UINT* mode) override;
+    HRESULT IFolderView_SetCurrentViewMode(ComObject view, UINT mode) override;
+    HRESULT IFolderView2_GetCurrentFolderFlags(ComObject view, DWORD* flags) override;
+    HRESULT IFolderView2_SetCurrentFolderFlags(ComObject view, DWORD mask, DWORD flags) override;
+    HRESULT IShellFolder_GetDisplayNameOf(ComObject folder, ComItemId id, DWORD flags,
+                                          std::u16string* name) override;
 };
 
 } // namespace pindrel

@@ -226,6 +226,14 @@ LRESULT SimListView::StyleChanged(SimWindow& lv, WPARAM wParam, LPARAM lParam) {
     return 0;
 }
 
+void SimListView::ShowView(SimWindow& lv, DWORD view) const {
+    if (lv.view == view)
+        return;
+    lv.view = view;
+    ++lv.viewChanges;
+    Arrange(lv);
+}
+
 // The shell view's auto-arrange command flips LVS_AUTOARRANGE of its list view, with
 // SetWindowLong as the real shell does, so both the window style and the list view's own note
 // of it change; switching it on arranges the items.

@@ -24,6 +24,8 @@ class SimListView {
 
     // A message to a list view or a shell view; other windows answer 0 (and take WM_SETREDRAW).
     LRESULT Handle(Hwnd window, SimWindow& w, UINT message, WPARAM wParam, LPARAM lParam);
+    // The list view switches to `view` (0..3) and, when that is a change, re-arranges its items.
+    void ShowView(SimWindow& lv, DWORD view) const;
 
   private:
     LRESULT ListViewMessage(SimWindow& lv, UINT message, WPARAM wParam, LPARAM lParam);

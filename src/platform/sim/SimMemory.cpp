@@ -80,9 +80,12 @@ const SimKernelObject* SimMemory::ProcessHandle(Handle handle, DWORD access) con
 }
 
 Handle SimMemory::OpenProcess(DWORD desiredAccess, Pid processId) {
-    // Memory access and the query access are refused separately, as a protected process does.
-    const bool query = desiredAccess == PROCESS_QUERY_LIMITED_INFORMATION;
-    if ((query ? queryRefused : openRefused) || !Exists(processId))
+    // Memory access and the query access are refused separately, as a protected process does: a
+    // handle asked for with both is refused when either is.
+    const bool query = (desiredAccess & PROCESS_QUERY_LIMITED_INFORMATION) != 0;
+    const bool memory =
+        (desiredAccess & (PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE)) != 0;
+    if ((query && queryRefused) || (memory && openRefused) || !Exists(processId))
         return Handle{};
     return handles_.Open(
         SimKernelObject{SimKernelObject::Kind::Process, processId, desiredAccess, 0});

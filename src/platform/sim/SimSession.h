@@ -37,6 +37,7 @@
 #include "platform/WindowsApi.h"
 #include "platform/sim/SimCodePage.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimShellCom.h"
 #include "platform/sim/SimWindows.h"
 
 #include <cstdint>
@@ -67,6 +68,9 @@ class SimSession : public WindowsApi, public Runtime {
     void SetComputerName(const std::string& name);
     // A platform other than NT (2) is 32-bit Windows.
     void SetPlatformId(DWORD platformId);
+    // The NT version GetVersionExA reports (default 5.1.2600, Windows XP; 10.0.19045 is
+    // Windows 10 22H2).
+    void SetWindowsVersion(DWORD major, DWORD minor, DWORD build);
     // The bitness of Windows (default 64) and of this program (default: DefaultProgramBits()). On
     // 32-bit Windows the program and every process are 32-bit; on 64-bit Windows a 32-bit process
     // runs under WOW64.
@@ -180,6 +184,22 @@ class SimSession : public WindowsApi, public Runtime {
     // session here (add an item between two requests, move one, ...).
     void OnSendMessage(std::function<void(const SimCall&)> hook);
 
+    // ---- the shell's COM chain (SimShellCom)
+    // ------------------------------------------------------ What CLSID_ShellWindows finds as the
+    // desktop: by default the desktop the windows show.
+    void SetComDesktop(SimComDesktop desktop);
+    // From the (after + 1)-th call of `method` (its Windows name, "IFolderView_ItemCount") on,
+    // the call fails with `hr`.
+    void FailComCall(const std::string& method, HRESULT hr, int after = 0);
+    // After `calls` more calls, the server is gone: every call fails with `hr`.
+    void LoseComServerAfter(int calls, HRESULT hr = com::RPC_E_DISCONNECTED);
+    // After `calls` more calls, the server stops answering: RPC_E_TIMEOUT after the time limit,
+    // then at once.
+    void HangComServerAfter(int calls);
+    int LiveComPointers() const; // interface pointers the program has not released
+    int LiveComItemIds() const;  // item ids the program has not freed
+    int ComInitialized() const;  // CoInitializeEx calls not yet matched by CoUninitialize
+
     // ---- files -------------------------------------------------------------------------------
     std::filesystem::path HostPath(const std::string& windowsPath) const;
     bool FileExists(const std::string& windowsPath) const;
@@ -254,6 +274,35 @@ class SimSession : public WindowsApi, public Runtime {
                                 UINT timeout, std::uintptr_t* result) override;
     // Window 0 (every window on the screen) is recorded as a fault; a window that is gone fails.
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
+
+    // ---- ShellComApi (SimSessionShellCom.cpp)
+    // ----------------------------------------------------
+    HRESULT CoInitializeEx(DWORD coInit) override;
+    void CoUninitialize() override;
+    HRESULT CoCreateInstance(ComClass clsid, DWORD clsContext, ComInterface iid,
+                             ComObject* object) override;
+    HRESULT IUnknown_QueryInterface(ComObject object, ComInterface iid, ComObject* other) override;
+    std::uint32_t IUnknown_Release(ComObject object) override;
+    void CoTaskMemFree(ComItemId id) override;
+    HRESULT IShellWindows_FindWindowSW(ComObject shellWindows, std::int32_t csidl,
+                                       std::int32_t swClass, DWORD options, Hwnd* window,
+                                       ComObject* dispatch) override;
+    HRESULT IServiceProvider_QueryService(ComObject provider, ComService service, ComInterface iid,
+                                          ComObject* object) override;
+    HRESULT IShellBrowser_QueryActiveShellView(ComObject browser, ComObject* view) override;
+    HRESULT IOleWindow_GetWindow(ComObject oleWindow, Hwnd* window) override;
+    HRESULT IFolderView_ItemCount(ComObject view, UINT flags, std::int32_t* count) override;
+    HRESULT IFolderView_Item(ComObject view, std::int32_t index, ComItemId* id) override;
+    HRESULT IFolderView_GetFolder(ComObject view, ComInterface iid, ComObject* folder) override;
+    HRESULT IFolderView_GetItemPosition(ComObject view, ComItemId id, Point* point) override;
+    HRESULT IFolderView_SelectAndPositionItems(ComObject view, UINT count, const ComItemId* ids,
+                                               const Point* points, DWORD flags) override;
+    HRESULT IFolderView_GetCurrentViewMode(ComObject view, UINT* mode) override;
+    HRESULT IFolderView_SetCurrentViewMode(ComObject view, UINT mode) override;
+    HRESULT IFolderView2_GetCurrentFolderFlags(ComObject view, DWORD* flags) override;
+    HRESULT IFolderView2_SetCurrentFolderFlags(ComObject view, DWORD mask, DWORD flags) override;
+    HRESULT IShellFolder_GetDisplayNameOf(ComObject folder, ComItemId id, DWORD flags,
+                                          std::u16string* name) override;
 
     // ---- Runtime -----------------------------------------------------------------------------
     float ScreenWidthTwips() override;

@@ -10,8 +10,11 @@
 #include "platform/sim/SimMemory.h"
 #include "platform/sim/SimMutexes.h"
 #include "platform/sim/SimSession.h"
+#include "platform/sim/SimShellCom.h"
 #include "platform/sim/SimSystem.h"
 #include "platform/sim/SimWindows.h"
+
+#include "DesktopRequest.h"
 
 #include <functional>
 
@@ -31,6 +34,7 @@ struct SimSession::Impl {
     SimMutexes mutexes{handles, clock};
     SimWindows windows;
     SimListView shell{windows, memory, system, log};
+    SimShellCom com{windows, shell, clock, log, kAnswerLimitMs};
     std::function<void(const SimCall&)> hook;
     DWORD lastError = 0;
 };

@@ -45,9 +45,9 @@ BOOL SimSystem::GetVersionExA(OsVersionInfoA* info) const {
     if (!info || info->dwOSVersionInfoSize != sizeof(OsVersionInfoA) || versionFails)
         return 0;
     const bool nt = Nt();
-    info->dwMajorVersion = nt ? 5 : 4; // Windows XP (5.1.2600) or Windows 98 (4.10.1998)
-    info->dwMinorVersion = nt ? 1 : 10;
-    info->dwBuildNumber = nt ? 2600 : 0x040A07CE;
+    info->dwMajorVersion = nt ? major : 4; // the NT version set, or Windows 98 (4.10.1998)
+    info->dwMinorVersion = nt ? minor : 10;
+    info->dwBuildNumber = nt ? build : 0x040A07CE;
     info->dwPlatformId = platformId;
     std::snprintf(info->szCSDVersion, sizeof info->szCSDVersion, "%s",
                   nt ? "Service Pack 3" : " A ");

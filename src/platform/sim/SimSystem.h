@@ -14,6 +14,8 @@ class SimSystem {
     std::u16string user = u"USER1";
     std::u16string computer = u"DESK1";
     DWORD platformId = win::VER_PLATFORM_WIN32_NT;
+    // The version of NT GetVersionExA reports (Windows XP unless a test says otherwise).
+    DWORD major = 5, minor = 1, build = 2600;
     bool versionFails = false;
     float widthTwips = 1024 * 15.0f, heightTwips = 768 * 15.0f, tppX = 15.0f, tppY = 15.0f;
     // The size in pixels as the platform reports it; 0 where only the twips are known.

@@ -13,6 +13,11 @@ constexpr std::uint32_t kFirst = 0x00010010;
 constexpr std::uint32_t kStep = 0x10;
 } // namespace
 
+std::uint64_t SimItem::NextSerial() {
+    static std::uint64_t next = 0;
+    return ++next;
+}
+
 bool SimWindow::IsListView() const {
     return SameTextIgnoringCase(className, kListViewClass);
 }
@@ -107,6 +112,8 @@ SimShell SimWindows::CreateShell(ShellShape shape, DWORD listViewStyle, Pid pid)
     case ShellShape::Nothing:
         break;
     }
+    if (!desktop)
+        desktop = shell;
     return shell;
 }
 

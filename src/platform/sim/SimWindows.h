@@ -20,10 +20,16 @@ constexpr const char* kShellViewClass = "SHELLDLL_DefView";
 
 constexpr const char* kWorkerClass = "WorkerW";
 
-// One list-view item as the simulated shell holds it.
+// One list-view item as the simulated shell holds it. Its serial, unique in the run, is what the
+// shell's item ids name it by.
 struct SimItem {
+    SimItem() = default;
+    SimItem(std::u16string t, Point p) : text(std::move(t)), position(p) {}
     std::u16string text;
     Point position;
+    std::uint64_t serial = NextSerial();
+
+    static std::uint64_t NextSerial();
 };
 
 struct SimWindow {
@@ -92,6 +98,10 @@ struct SimThread {
 
 class SimWindows {
   public:
+    // The shell the session's desktop is (the first one made): its folder view shows this list
+    // view.
+    std::optional<SimShell> desktop;
+
     Hwnd Create(const std::string& className, Hwnd parent, Pid owner, DWORD style);
     void Destroy(Hwnd window);
     // The shell's windows in the given shape, all owned by `process`.

@@ -1,5 +1,7 @@
-// The desktop's list view across the process boundary, on every machine the program runs on; the
-// view switch; the user and computer names.
+// The desktop through the list view's own messages, across the process boundary, on every machine
+// the program runs on: one set-up of the shell's process and its memory per operation; the view
+// switch; the user and computer names.
+#include "ListViewDesktop.h"
 #include "SimFixture.h"
 #include "modDesktopViewMode.h"
 #include "modNames.h"
@@ -45,7 +47,7 @@ const Machine kMachines[] = {
 
 } // namespace
 
-class DesktopAccess : public SimTest {
+class ListViewTransport : public SimTest {
   protected:
     // The memory calls and requests since ClearCalls(), each with its telling arguments: handles
     // are named h1, h2, ... and addresses a1, a2, ... in the order they first appear.
@@ -76,12 +78,12 @@ class DesktopAccess : public SimTest {
     }
 };
 
-// Every name comes back on every machine, cut as its transport cuts: at 40
-// UTF-16 units through the shell's memory, at 79 bytes through a shared mapping. The record sent is
-// the list view's own form, and a 64-bit program's addresses (above 4 GiB there) reach the list
-// view whole. Where the program cannot learn the shell's bitness it takes its own form, which a
-// shell of the other kind misreads: the names are lost.
-TEST_F(DesktopAccess, ItemTextsComeBackOnEveryMachine) {
+// Every name comes back on every machine, cut as its transport cuts: at 40 UTF-16 units through
+// the shell's memory, at 79 bytes through a shared mapping. The record sent is the list view's own
+// form, and a 64-bit program's addresses (above 4 GiB there) reach the list view whole. Where the
+// program cannot learn the shell's bitness it takes its own form, which a shell of the other kind
+// misreads: the names are lost.
+TEST_F(ListViewTransport, ItemTextsComeBackOnEveryMachine) {
     const std::string s39(39, 'a'), s45 = std::string(40, 'd') + "eeeee", s80(80, 'f');
     for (const Machine& m : kMachines) {
         SCOPED_TRACE(m.name);
@@ -97,38 +99,70 @@ TEST_F(DesktopAccess, ItemTextsComeBackOnEveryMachine) {
         const bool nt = m.platform == kNt, readable = m.FormBits() == m.shellBits;
         auto text = [&](const std::string& t) { return readable ? t : std::string(); };
         session->ClearCalls();
-        EXPECT_EQ(GetItemText(*session, shell.listView, 0), text(s39));
+        std::vector<std::string> names;
+        {
+            ListViewDesktop desktop(*session, shell.listView);
+            // An index the list view does not have (the fifth) leaves the zero fill.
+            names = desktop.ReadItemNames(5).names;
+        }
+        EXPECT_EQ(names, (std::vector<std::string>{text(s39), text(nt ? s45.substr(0, 40) : s45),
+                                                   text(s80.substr(0, nt ? 40 : 79)),
+                                                   text("Caf\xE9 \x80 ?"), ""}));
         if (&m == kMachines) {
-            // One text request on the foreign-process path, arguments included: the shell's
-            // bitness is asked with query access alone and that handle closed at once; then a
-            // record buffer of the shell's form and an 80-byte text buffer, each with its own
-            // handle; both written (the text buffer with zeros); one LVM_GETITEMW carrying the
-            // record's address; the text read back; the record released before the text, each
-            // release naming its own allocation and closing its own handle.
+            // The names of one operation, arguments included: the shell's process opened once,
+            // with memory and query access, and its bitness asked through that handle; one
+            // buffer for the records (a slot of 56 bytes each) and one for the texts (160 bytes
+            // each), a batch's worth each; the records written at once, the text slots filled
+            // with zeros at once; one LVM_GETITEMW per item carrying its record's address; the
+            // texts read back at once; both buffers released and the handle closed at the end.
             // clang-format off
             EXPECT_EQ(Protocol(), (std::vector<std::string>{
-                "OpenProcess 0x00001000", "IsWow64Process h1", "CloseHandle h1",
-                "OpenProcess 0x00000038", "VirtualAllocEx h2 56",
-                "OpenProcess 0x00000038", "VirtualAllocEx h3 80",
-                "WriteProcessMemory a1 56", "WriteProcessMemory a2 80",
-                "SendMessageTimeoutA 0x0000104B a1", "ReadProcessMemory a2 80",
-                "VirtualFreeEx h2 a1", "CloseHandle h2", "VirtualFreeEx h3 a2", "CloseHandle h3"}));
+                "OpenProcess 0x00001038", "IsWow64Process h1",
+                "VirtualAllocEx h1 14336", "VirtualAllocEx h1 40960",
+                "WriteProcessMemory a1 280", "WriteProcessMemory a2 800",
+                "SendMessageTimeoutA 0x0000104B a1", "SendMessageTimeoutA 0x0000104B a3",
+                "SendMessageTimeoutA 0x0000104B a4", "SendMessageTimeoutA 0x0000104B a5",
+                "SendMessageTimeoutA 0x0000104B a6", "ReadProcessMemory a2 800",
+                "VirtualFreeEx h1 a1", "VirtualFreeEx h1 a2", "CloseHandle h1"}));
             // clang-format on
         }
-        EXPECT_EQ(GetItemText(*session, shell.listView, 1), text(nt ? s45.substr(0, 40) : s45));
-        EXPECT_EQ(GetItemText(*session, shell.listView, 2), text(s80.substr(0, nt ? 40 : 79)));
-        // What the system code page lacks becomes '?'.
-        EXPECT_EQ(GetItemText(*session, shell.listView, 3), text("Caf\xE9 \x80 ?"));
-        // An index the list view does not have leaves the zero fill.
-        EXPECT_EQ(GetItemText(*session, shell.listView, 99), "");
         // A misread record makes the shell write where it should not.
         ExpectNothingLeaked(readable);
     }
 }
 
+// A whole save of more icons than one batch: one process handle, one decision of the record form,
+// one pair of buffers; per icon nothing but its two requests (its position and its name), and per
+// batch one write and one read of each buffer.
+TEST_F(ListViewTransport, ASaveSetsUpTheShellsMemoryOnce) {
+    const std::int32_t icons = ListViewDesktop::kBatch * 2 + 10;
+    const Hwnd lv = Desktop({}).listView;
+    std::string expected;
+    for (std::int32_t i = 0; i < icons; ++i) {
+        session->AddItem(lv, "Icon " + std::to_string(i), Point{i, 2 * i});
+        expected +=
+            std::to_string(i) + "," + std::to_string(2 * i) + ",Icon " + std::to_string(i) + "\r\n";
+    }
+    frmMain form(*session, *session, *std::make_unique<sim::HeadlessControls>());
+    session->ClearCalls();
+    ProgramState state;
+    modPindrel::SaveLayout(*session, *session, state);
+    EXPECT_EQ(session->FileBytes(pindrel::testing::kLayout), expected);
+    const int batches = 3;
+    EXPECT_EQ(session->CountCalls("OpenProcess"), 1);
+    // A 32-bit program asks first whether it runs under WOW64 itself.
+    EXPECT_EQ(session->CountCalls("IsWow64Process"), session->ProgramBits() == 32 ? 2 : 1);
+    EXPECT_EQ(session->CountCalls("VirtualAllocEx"), 2);
+    EXPECT_EQ(session->CountCalls("WriteProcessMemory"), 2 * batches);
+    EXPECT_EQ(session->CountCalls("ReadProcessMemory"), 2 * batches);
+    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMPOSITION), icons);
+    EXPECT_EQ(session->CountMessages(win::LVM_GETITEMW), icons);
+    ExpectNothingLeaked();
+}
+
 // The view switch keeps the style's other bits, auto-arrange among them, also on the way back to
 // the view the list view was created with; whether auto-arrange is on is its bit alone.
-TEST_F(DesktopAccess, ViewSwitchKeepsTheOtherStyleBits) {
+TEST_F(ListViewTransport, ViewSwitchKeepsTheOtherStyleBits) {
     const Hwnd lv = Desktop({{"A", {0, 0}}}, win::LVS_AUTOARRANGE | 0x0040 | 1).listView;
     for (const DWORD view : {2u, 1u}) {
         modDesktopViewMode::SetDesktopViewMode(*session, view);
