@@ -10,6 +10,8 @@
 
 namespace desktophost {
 
+class ComServer;
+
 struct Host {
     Scenario scenario;
     HWND top = nullptr; // Progman, or SHELLDLL_DefView when there is no Progman
@@ -18,6 +20,7 @@ struct Host {
     HWND control = nullptr;
     ListView lists[2];
     int listCount = 0;
+    ComServer* com = nullptr; // the COM part, once it has started
 };
 
 // Builds the desktop and fills it. Gives Fill::Closed when the desktop was closed meanwhile. The

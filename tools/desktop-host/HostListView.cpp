@@ -34,6 +34,9 @@ std::string Narrow(const std::wstring& wide) {
 LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR refData) {
     auto* lv = reinterpret_cast<ListView*>(refData);
+    // A request of another program: one that comes from another thread while the host is not
+    // asking anything itself.
+    const bool foreign = !lv->hostBusy && InSendMessage();
     if ((msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) && !lv->hostMoving) {
         ++lv->moves;
         if (GetWindowLongW(hwnd, GWL_STYLE) & LVS_AUTOARRANGE)
@@ -41,6 +44,11 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         if (!lv->redraw)
             ++lv->heldMoves;
     }
+    if (foreign && (msg == LVM_GETITEMA || msg == LVM_GETITEMW || msg == LVM_GETITEMTEXTA ||
+                    msg == LVM_GETITEMTEXTW))
+        ++lv->getItems;
+    if (foreign && msg == LVM_GETITEMPOSITION)
+        ++lv->getPositions;
     if (msg == WM_SETREDRAW) {
         lv->redraw = wParam != 0;
         ++(lv->redraw ? lv->redrawOns : lv->redrawOffs);
@@ -48,12 +56,13 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
     if (msg == WM_PAINT && ItemCount(hwnd) > 0)
         ++lv->paintedWithItems;
-    // Only the list-view requests of other programs count: those that come from another thread
-    // while the host is not asking anything itself. The n-th is answered, then the list view is
-    // gone, as if the shell had closed it just then.
     const bool request = msg == WM_SETREDRAW || (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100);
-    if (request && lv->vanishAfter > 0 && !lv->vanished && !lv->hostBusy && InSendMessage() &&
-        ++lv->requests == lv->vanishAfter) {
+    if (!request || !foreign || lv->vanished)
+        return result;
+    ++lv->requests;
+    if (lv->requests == lv->vanishAfter) {
+        // The n-th is answered, then the list view is gone, as if the shell had closed it just
+        // then.
         lv->hostBusy = true;
         lv->items = ItemLines(hwnd);
         lv->lastStyle = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
@@ -61,6 +70,11 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         lv->hostBusy = false;
         lv->vanished = true;
         DestroyWindow(hwnd);
+    } else if (lv->requests == lv->hangAfter) {
+        // The n-th is answered, then the thread stops answering anything for a while, as a hung
+        // shell does.
+        ReplyMessage(result);
+        Sleep(static_cast<DWORD>(lv->hangMs));
     }
     return result;
 }
@@ -87,15 +101,24 @@ POINT GetPosition(HWND list, int index) {
     return pt;
 }
 
+std::wstring GetWideText(HWND list, int index) {
+    // The list view copies at most cchTextMax - 1 units and says how many it copied: a text that
+    // fills the buffer may be longer, so the buffer grows until it does not.
+    for (size_t size = 256;; size *= 2) {
+        std::vector<wchar_t> buffer(size, L'\0');
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        const LRESULT copied = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                                            reinterpret_cast<LPARAM>(&item));
+        if (copied < static_cast<LRESULT>(size) - 1 || size >= (1u << 24))
+            return std::wstring(buffer.data(), static_cast<size_t>(copied));
+    }
+}
+
 std::string GetText(HWND list, int index) {
-    std::vector<wchar_t> buffer(1024, L'\0');
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(buffer.size());
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&item));
-    return Narrow(buffer.data());
+    return Narrow(GetWideText(list, index));
 }
 
 std::vector<std::string> ItemLines(HWND list) {
@@ -187,13 +210,20 @@ Fill FillListView(ListView& lv, const std::vector<Icon>& icons) {
 }
 
 void ApplyStyle(HWND list, bool autoArrange, int view) {
-    LONG style = GetWindowLongW(list, GWL_STYLE);
     if (autoArrange)
-        SetWindowLongW(list, GWL_STYLE, style | LVS_AUTOARRANGE);
-    if (view != LV_VIEW_ICON) {
-        style = GetWindowLongW(list, GWL_STYLE);
-        SetWindowLongW(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | view);
-    }
+        SetAutoArrange(list, true);
+    if (view != LV_VIEW_ICON)
+        SetView(list, view);
+}
+
+void SetView(HWND list, int view) {
+    const LONG style = GetWindowLongW(list, GWL_STYLE);
+    SetWindowLongW(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | view);
+}
+
+void SetAutoArrange(HWND list, bool on) {
+    const LONG style = GetWindowLongW(list, GWL_STYLE);
+    SetWindowLongW(list, GWL_STYLE, on ? style | LVS_AUTOARRANGE : style & ~LVS_AUTOARRANGE);
 }
 
 } // namespace desktophost

@@ -77,6 +77,7 @@
 // The program is in parts: HostScenario reads the scenario, HostListView makes and fills the list
 // views, HostDesktop builds the windows around them and HostRequests carries out hostctl's
 // requests; this file starts it all and runs the message loop.
+#include "HostComServer.h"
 #include "HostDesktop.h"
 #include "HostFiles.h"
 
@@ -154,6 +155,11 @@ int main(int argc, char** argv) {
     case Fill::Done:
         break;
     }
+    // The COM part runs on this thread, whose message loop below carries the calls in.
+    desktophost::ComServer com(host);
+    if (!com.Start())
+        return 6;
+    host.com = &com;
     std::fprintf(stderr, "desktop-host: %llu MiB below 4 GiB reserved\n", ReserveLowMemory());
     if (!WriteReadyFile(argv[2])) {
         std::fprintf(stderr, "desktop-host: cannot write %s\n", argv[2]);
@@ -167,5 +173,7 @@ int main(int argc, char** argv) {
     }
     if (host.control)
         DestroyWindow(host.control);
+    host.com = nullptr;
+    com.Stop();
     return static_cast<int>(msg.wParam);
 }

@@ -1,0 +1,21 @@
+// hostctl's COM client: it walks the shell's chain to the desktop's folder view as Pindrel does
+// (IShellWindows::FindWindowSW → IServiceProvider::QueryService(SID_STopLevelBrowser) →
+// IShellBrowser::QueryActiveShellView → IFolderView2) and reads or moves the items through it.
+// Each command prints the step that failed and its HRESULT when the chain cannot be walked, and
+// releases everything it obtained on every path. Exit codes: 0 done, 3 a step failed.
+#pragma once
+
+namespace hostcom {
+
+// Writes what the folder view shows to `file` (UTF-8, CR LF): the windows the chain gave and those
+// a window lookup finds, count=, viewmode=, folderflags=, then per item "<x>,<y>,<name>".
+// With `leak`, the view and the folder are never released (a client that forgets them).
+int Dump(const char* file, bool leak);
+// Moves item `index` to (x, y) with SelectAndPositionItems(SVSI_POSITIONITEM). With `forged`, the
+// id is not asked of the view but made here, as the host makes its ids, which the host must refuse
+// unless it handed out that id.
+int Move(int index, int x, int y, bool forged);
+// Walks the chain once and times `n` IFolderView::ItemCount calls: prints items= and mean_us=.
+int RoundTrip(int n);
+
+} // namespace hostcom
