@@ -65,8 +65,9 @@ class ShellWindows final : public ComObject, public IShellWindows {
     }
 
     // Only the desktop is found: the location CSIDL_DESKTOP (as VT_I4) in the class SWC_DESKTOP
-    // gives the desktop's top window (Progman, or the top-level shell view when there is none)
-    // and, asked with SWFO_NEEDDISPATCH, its window object. Anything else is not found: S_FALSE.
+    // gives the desktop's top window (Progman, or the top-level shell view when there is none;
+    // a hollow one gives Windows' desktop window, as Wine's explorer does) and, asked with
+    // SWFO_NEEDDISPATCH, its window object. Anything else is not found: S_FALSE.
     HRESULT STDMETHODCALLTYPE FindWindowSW(VARIANT* location, VARIANT*, int windowClass,
                                            LONG* window, int options,
                                            IDispatch** dispatch) override {
@@ -80,7 +81,7 @@ class ShellWindows final : public ComObject, public IShellWindows {
             return S_FALSE;
         if (!window || ((options & SWFO_NEEDDISPATCH) && !dispatch))
             return E_POINTER;
-        *window = HandleToLong(server_.host().top);
+        *window = HandleToLong(server_.hollow() ? GetDesktopWindow() : server_.host().top);
         if (options & SWFO_NEEDDISPATCH) {
             *dispatch = NewDesktopWindow(server_);
             if (!*dispatch)
@@ -136,9 +137,12 @@ class Browser final : public ComObject, public IShellBrowser, public IServicePro
     }
     DESKTOPHOST_REFCOUNT
 
-    // IOleWindow: the browser's window is the desktop's top window.
+    // IOleWindow: the browser's window is the desktop's top window; a hollow browser has none
+    // (E_NOTIMPL, as Wine's).
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override {
         Call call(server_);
+        if (server_.hollow())
+            return E_NOTIMPL;
         if (!window)
             return E_POINTER;
         *window = server_.host().top;

@@ -33,7 +33,11 @@ class ComServer {
     void Vanish();
 
     Host& host() const { return host_; }
+    // com=hollow: the chain answers as Wine's own desktop does (HostComView.cpp).
     bool hollow() const;
+    // The view mode a hollow view keeps for itself.
+    UINT hollowMode() const { return hollowMode_; }
+    void SetHollowMode(UINT mode) { hollowMode_ = mode; }
 
     // The COM part's lines of the state file.
     std::string StateLines() const;
@@ -60,6 +64,7 @@ class ComServer {
     int depth_ = 0;
     int moves_ = 0;
     int viewSwitches_ = 0;
+    UINT hollowMode_ = 0;
     std::vector<bool> handedOut_;
     std::vector<ComObject*> objects_;
 };

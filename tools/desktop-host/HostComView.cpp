@@ -2,6 +2,12 @@
 // IShellFolder, served from the real desktop list view (lists[0]) through its own messages. The
 // item ids are those of HostComIds.h. A call that needs the list view when there is none (a
 // desktop without one, or one that has vanished) fails with ERROR_INVALID_WINDOW_HANDLE.
+//
+// A hollow view (com=hollow) answers as Wine 8's own desktop does when the chain reaches its
+// explorer.exe (measured here): the view's window is S_OK and 0, ItemCount is S_OK and 0, Item
+// refuses every index (E_INVALIDARG), the view mode is S_OK and only kept (starting at 0), and
+// GetItemPosition, SelectAndPositionItems, GetAutoArrange and the folder flags answer E_NOTIMPL.
+// It touches the list view in nothing: a folder view that answers but is not the desktop shown.
 #include "HostComIds.h"
 #include "HostComObject.h"
 #include "HostComObjects.h"
@@ -132,7 +138,7 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
         Call call(server_);
         if (!window)
             return E_POINTER;
-        *window = server_.host().defView;
+        *window = server_.hollow() ? nullptr : server_.host().defView;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return NotImplemented(); }
@@ -165,6 +171,10 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
         Call call(server_);
         if (!mode)
             return E_POINTER;
+        if (server_.hollow()) {
+            *mode = server_.hollowMode();
+            return S_OK;
+        }
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -180,6 +190,10 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
     HRESULT STDMETHODCALLTYPE SetCurrentViewMode(UINT mode) override {
         Call call(server_);
         server_.CountViewSwitch();
+        if (server_.hollow()) {
+            server_.SetHollowMode(mode);
+            return S_OK;
+        }
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -208,6 +222,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
         if (!id)
             return E_POINTER;
         *id = nullptr;
+        if (server_.hollow())
+            return E_INVALIDARG;
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -224,6 +240,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
         if (!count)
             return E_POINTER;
         *count = 0;
+        if (server_.hollow())
+            return S_OK;
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -243,6 +261,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
     HRESULT STDMETHODCALLTYPE GetFocusedItem(int*) override { return NotImplemented(); }
     HRESULT STDMETHODCALLTYPE GetItemPosition(PCUITEMID_CHILD id, POINT* point) override {
         Call call(server_);
+        if (server_.hollow())
+            return E_NOTIMPL;
         if (!point)
             return E_POINTER;
         HWND list = DesktopList(server_);
@@ -258,6 +278,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
     HRESULT STDMETHODCALLTYPE GetDefaultSpacing(POINT*) override { return NotImplemented(); }
     HRESULT STDMETHODCALLTYPE GetAutoArrange() override {
         Call call(server_);
+        if (server_.hollow())
+            return E_NOTIMPL;
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -269,6 +291,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
     HRESULT STDMETHODCALLTYPE SelectAndPositionItems(UINT count, PCUITEMID_CHILD_ARRAY ids,
                                                      POINT* points, DWORD flags) override {
         Call call(server_);
+        if (server_.hollow())
+            return E_NOTIMPL;
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -295,6 +319,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
     // LVS_AUTOARRANGE, which is the only flag that can be set); the rest is not served.
     HRESULT STDMETHODCALLTYPE SetCurrentFolderFlags(DWORD mask, DWORD flags) override {
         Call call(server_);
+        if (server_.hollow())
+            return E_NOTIMPL;
         HWND list = DesktopList(server_);
         if (!list)
             return kNoListView;
@@ -304,6 +330,8 @@ class View final : public ComObject, public IShellView, public IFolderView2 {
     }
     HRESULT STDMETHODCALLTYPE GetCurrentFolderFlags(DWORD* flags) override {
         Call call(server_);
+        if (server_.hollow())
+            return E_NOTIMPL;
         if (!flags)
             return E_POINTER;
         HWND list = DesktopList(server_);
