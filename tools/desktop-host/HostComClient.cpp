@@ -11,6 +11,7 @@
 #include <shobjidl.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 namespace hostcom {
@@ -141,6 +142,38 @@ bool ItemLine(IFolderView2* view, IShellFolder* folder, int index, std::string& 
     return ok;
 }
 
+// A page in the process of the desktop's list view, freed when this goes out of scope.
+class HostPage {
+  public:
+    HostPage() {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(FindWindowExA(FindWindowExA(FindWindowA("Progman", nullptr),
+                                                             nullptr, "SHELLDLL_DefView", nullptr),
+                                               nullptr, "SysListView32", nullptr),
+                                 &pid);
+        process_ = pid ? OpenProcess(PROCESS_VM_OPERATION, FALSE, pid) : nullptr;
+        page_ = process_ ? VirtualAllocEx(process_, nullptr, 4096, MEM_COMMIT | MEM_RESERVE,
+                                          PAGE_READWRITE)
+                         : nullptr;
+        if (!page_)
+            std::fprintf(stderr, "hostctl: no page in the desktop's process (error %lu)\n",
+                         static_cast<unsigned long>(GetLastError()));
+    }
+    HostPage(const HostPage&) = delete;
+    HostPage& operator=(const HostPage&) = delete;
+    ~HostPage() {
+        if (page_)
+            VirtualFreeEx(process_, page_, 0, MEM_RELEASE);
+        if (process_)
+            CloseHandle(process_);
+    }
+    bool valid() const { return page_ != nullptr; }
+
+  private:
+    HANDLE process_ = nullptr;
+    void* page_ = nullptr;
+};
+
 bool WriteText(const char* path, const std::string& text) {
     HANDLE file =
         CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -155,7 +188,10 @@ bool WriteText(const char* path, const std::string& text) {
 
 } // namespace
 
-int Dump(const char* file, bool leak) {
+int Dump(const char* file, DumpExtra extra) {
+    std::unique_ptr<HostPage> page;
+    if (extra == DumpExtra::Alloc && !(page = std::make_unique<HostPage>())->valid())
+        return 3;
     Apartment apartment;
     if (Failed("CoInitializeEx", apartment.hr))
         return 3;
@@ -172,7 +208,7 @@ int Dump(const char* file, bool leak) {
         Failed("IFolderView::GetCurrentViewMode", c.folderView->GetCurrentViewMode(&mode)) ||
         Failed("IFolderView2::GetCurrentFolderFlags", c.folderView->GetCurrentFolderFlags(&flags)))
         return 3;
-    if (leak) {
+    if (extra == DumpExtra::Leak) {
         apartment.keep = true;
         c.view.Leak();
         c.folderView.Leak();

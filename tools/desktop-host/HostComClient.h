@@ -7,10 +7,13 @@
 
 namespace hostcom {
 
+// What a dump does besides: nothing, keep the view, the folder and the apartment (a client that
+// forgets them), or hold a page allocated in the host's process (VirtualAllocEx) from before the
+// walk to its end (a folder-view client that also takes the host's memory).
+enum class DumpExtra { None, Leak, Alloc };
 // Writes what the folder view shows to `file` (UTF-8, CR LF): the windows the chain gave and those
 // a window lookup finds, count=, viewmode=, folderflags=, then per item "<x>,<y>,<name>".
-// With `leak`, the view and the folder are never released (a client that forgets them).
-int Dump(const char* file, bool leak);
+int Dump(const char* file, DumpExtra extra);
 // Moves item `index` to (x, y) with SelectAndPositionItems(SVSI_POSITIONITEM). With `forged`, the
 // id is not asked of the view but made here, as the host makes its ids, which the host must refuse
 // unless it handed out that id.

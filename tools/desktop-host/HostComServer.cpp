@@ -2,6 +2,7 @@
 // (HostComIds.h), the counts the state file shows, and the server going away.
 #include "HostComServer.h"
 
+#include "HostAllocWatch.h"
 #include "HostComIds.h"
 #include "HostComObject.h"
 #include "HostComObjects.h"
@@ -120,6 +121,8 @@ void ComServer::Stop() {
 
 void ComServer::BeginCall() {
     ++calls_;
+    if (host_.allocs)
+        host_.allocs->ForeignCall();
     if (depth_++ == 0)
         host_.lists[0].hostBusy = host_.lists[1].hostBusy = true;
 }

@@ -10,6 +10,7 @@
 
 namespace desktophost {
 
+class AllocWatch;
 class ComServer;
 
 struct Host {
@@ -20,7 +21,8 @@ struct Host {
     HWND control = nullptr;
     ListView lists[2];
     int listCount = 0;
-    ComServer* com = nullptr; // the COM part, once it has started
+    ComServer* com = nullptr;     // the COM part, once it has started
+    AllocWatch* allocs = nullptr; // the watch for other programs' allocations, once ready
 };
 
 // Builds the desktop and fills it. Gives Fill::Closed when the desktop was closed meanwhile. The

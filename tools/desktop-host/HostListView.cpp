@@ -3,8 +3,11 @@
 // its painting off and on.
 #include "HostListView.h"
 
+#include "HostAllocWatch.h"
+
 #include <commctrl.h>
 
+#include <cstddef>
 #include <cstdio>
 
 namespace desktophost {
@@ -18,6 +21,40 @@ std::wstring Widen(const std::string& utf8) {
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
     return wide;
+}
+
+// Whether `size` bytes at `p` can be read.
+bool Readable(const void* p, size_t size) {
+    MEMORY_BASIC_INFORMATION info;
+    if (!p || VirtualQuery(p, &info, sizeof info) != sizeof info || info.State != MEM_COMMIT ||
+        (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) || info.Protect == 0)
+        return false;
+    const auto end = reinterpret_cast<ULONG_PTR>(info.BaseAddress) + info.RegionSize;
+    return reinterpret_cast<ULONG_PTR>(p) + size <= end;
+}
+
+// Tells the watch where another program's request points: its lParam and, for an item record,
+// the text buffer the record names.
+void NotePointers(AllocWatch& allocs, UINT msg, LPARAM lParam) {
+    const void* p = reinterpret_cast<const void*>(lParam);
+    allocs.NotePointer(p);
+    switch (msg) {
+    case LVM_GETITEMA:
+    case LVM_GETITEMW:
+    case LVM_GETITEMTEXTA:
+    case LVM_GETITEMTEXTW:
+    case LVM_SETITEMA:
+    case LVM_SETITEMW:
+    case LVM_SETITEMTEXTA:
+    case LVM_SETITEMTEXTW:
+    case LVM_INSERTITEMA:
+    case LVM_INSERTITEMW:
+        if (Readable(p, offsetof(LVITEMW, pszText) + sizeof(LPWSTR)))
+            allocs.NotePointer(static_cast<const LVITEMW*>(p)->pszText);
+        break;
+    default:
+        break;
+    }
 }
 
 std::string Narrow(const std::wstring& wide) {
@@ -49,6 +86,9 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         ++lv->getItems;
     if (foreign && msg == LVM_GETITEMPOSITION)
         ++lv->getPositions;
+    const bool request = msg == WM_SETREDRAW || (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100);
+    if (request && foreign && lv->allocs)
+        NotePointers(*lv->allocs, msg, lParam);
     if (msg == WM_SETREDRAW) {
         lv->redraw = wParam != 0;
         ++(lv->redraw ? lv->redrawOns : lv->redrawOffs);
@@ -56,7 +96,6 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
     if (msg == WM_PAINT && ItemCount(hwnd) > 0)
         ++lv->paintedWithItems;
-    const bool request = msg == WM_SETREDRAW || (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100);
     if (!request || !foreign || lv->vanished)
         return result;
     ++lv->requests;

@@ -11,6 +11,8 @@
 
 namespace desktophost {
 
+class AllocWatch;
+
 struct ListView {
     HWND hwnd = nullptr;
     int paintedWithItems = 0;
@@ -36,6 +38,8 @@ struct ListView {
     int hangMs = 0;
     bool hostBusy = false; // the host is carrying out a request of hostctl's or a COM call
     int requests = 0;      // list-view requests (LVM_*, WM_SETREDRAW) of other programs
+    // Told of the pointers other programs' requests carry, once the host is ready.
+    AllocWatch* allocs = nullptr;
     bool vanished = false;
     DWORD lastStyle = 0;
     LRESULT lastView = 0;

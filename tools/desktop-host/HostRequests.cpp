@@ -2,6 +2,7 @@
 // request asks for (its format is described in desktop-host.cpp).
 #include "HostRequests.h"
 
+#include "HostAllocWatch.h"
 #include "HostComServer.h"
 #include "HostFiles.h"
 #include "HostProtocol.h"
@@ -46,6 +47,7 @@ std::string StateText(const Host& host) {
     out += "viewparent=" + ViewParent(host.defView) + "\r\n";
     if (host.com)
         out += host.com->StateLines();
+    out += "foreignallocs=" + (host.allocs ? std::to_string(host.allocs->count()) : "off") + "\r\n";
     out += "listviews=" + std::to_string(host.listCount) + "\r\n";
     for (int k = 0; k < host.listCount; ++k) {
         const ListView& lv = host.lists[k];

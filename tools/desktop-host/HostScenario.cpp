@@ -34,6 +34,10 @@ bool ParseOption(const std::string& key, const std::string& value, Scenario& s) 
         s.autoArrange = value == "1";
         return true;
     }
+    if (key == "allocwatch" && (value == "0" || value == "1")) {
+        s.allocWatch = value == "1";
+        return true;
+    }
     if (key == "vanish")
         return ParseInt(value, s.vanishAfter) && s.vanishAfter > 0;
     if (key == "hangafter")

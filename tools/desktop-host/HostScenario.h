@@ -30,6 +30,7 @@ struct Scenario {
     int hangAfter = -1;   // requests of other programs answered before the host hangs; -1: never
     int hangMs = 30000;   // how long it hangs then
     ComMode com = ComMode::On;
+    bool allocWatch = true;  // the watch for other programs' allocations (HostAllocWatch.h)
     int comVanishAfter = -1; // calls of other programs the COM server answers; -1: all
     std::string shapeName = "standard";
     std::vector<Icon> icons[2];

@@ -77,6 +77,7 @@
 // The program is in parts: HostScenario reads the scenario, HostListView makes and fills the list
 // views, HostDesktop builds the windows around them and HostRequests carries out hostctl's
 // requests; this file starts it all and runs the message loop.
+#include "HostAllocWatch.h"
 #include "HostComServer.h"
 #include "HostDesktop.h"
 #include "HostFiles.h"
@@ -161,6 +162,17 @@ int main(int argc, char** argv) {
         return 6;
     host.com = &com;
     std::fprintf(stderr, "desktop-host: %llu MiB below 4 GiB reserved\n", ReserveLowMemory());
+    // What is in the address space now is the host's own.
+    desktophost::AllocWatch allocs;
+    if (host.scenario.allocWatch) {
+        if (!allocs.Start()) {
+            std::fprintf(stderr, "desktop-host: the allocation watch's hooks could not be set\n");
+            return 7;
+        }
+        host.allocs = &allocs;
+        for (desktophost::ListView& lv : host.lists)
+            lv.allocs = &allocs;
+    }
     if (!WriteReadyFile(argv[2])) {
         std::fprintf(stderr, "desktop-host: cannot write %s\n", argv[2]);
         return 5;
@@ -169,8 +181,14 @@ int main(int argc, char** argv) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        if (host.allocs)
+            allocs.Dispatch(msg);
+        else
+            DispatchMessageW(&msg);
     }
+    for (desktophost::ListView& lv : host.lists)
+        lv.allocs = nullptr;
+    host.allocs = nullptr;
     if (host.control)
         DestroyWindow(host.control);
     host.com = nullptr;

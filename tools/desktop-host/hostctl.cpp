@@ -12,9 +12,11 @@
 //                                     desktop list view found as pindrel finds it; prints
 //                                     "answered=1|0", "error=<GetLastError>" and "elapsed_us=";
 //                                     exit code 3 when it was not answered
-//   hostctl comdump <file> [leak]     walks the shell's COM chain to the desktop's folder view and
-//                                     writes what it shows to <file> (HostComClient.h); with
-//                                     "leak" it keeps the view and the folder and its apartment
+//   hostctl comdump <file> [leak|alloc]
+//                                     walks the shell's COM chain to the desktop's folder view and
+//                                     writes what it shows to <file> (HostComClient.h); "leak":
+//                                     it keeps the view, the folder and its apartment; "alloc": it
+//                                     holds a page allocated in the host's process meanwhile
 //   hostctl commove <index> <x> <y> [forged]
 //                                     moves an item through the folder view
 //                                     (SelectAndPositionItems); "forged": with an id made by
@@ -71,7 +73,7 @@ constexpr DWORD kHangGuardMs = 60000; // only stops a hung program; never a meas
 
 int Usage() {
     std::fprintf(stderr, "usage: hostctl dump <file> | move <index> <x> <y> | scramble | stop | "
-                         "hang <ms> | ping <ms> | comdump <file> [leak] | "
+                         "hang <ms> | ping <ms> | comdump <file> [leak|alloc] | "
                          "commove <index> <x> <y> [forged] | comroundtrip <n> | toggle | run <exe> "
                          "<command line> | runwindow <exe> <command line> | "
                          "roundtrip <n> | sysinfo | cmdline <file> [...] | "
@@ -380,8 +382,12 @@ int main(int argc, char** argv) {
         }
         return command == "ping" ? Ping(n) : hostcom::RoundTrip(n);
     }
-    if (command == "comdump" && (argc == 3 || (argc == 4 && std::strcmp(argv[3], "leak") == 0)))
-        return hostcom::Dump(argv[2], argc == 4);
+    if (command == "comdump" && argc == 3)
+        return hostcom::Dump(argv[2], hostcom::DumpExtra::None);
+    if (command == "comdump" && argc == 4 && std::strcmp(argv[3], "leak") == 0)
+        return hostcom::Dump(argv[2], hostcom::DumpExtra::Leak);
+    if (command == "comdump" && argc == 4 && std::strcmp(argv[3], "alloc") == 0)
+        return hostcom::Dump(argv[2], hostcom::DumpExtra::Alloc);
     if (command == "commove" && (argc == 5 || (argc == 6 && std::strcmp(argv[5], "forged") == 0))) {
         int index = 0, x = 0, y = 0;
         if (!ParseInt(argv[2], index) || index < 0 || !ParseInt(argv[3], x) ||
