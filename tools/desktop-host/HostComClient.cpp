@@ -259,6 +259,29 @@ int Move(int index, int x, int y, bool forged) {
     return Failed("IFolderView::SelectAndPositionItems", hr) ? 3 : 0;
 }
 
+int SetViewMode(unsigned mode) {
+    Apartment apartment;
+    if (Failed("CoInitializeEx", apartment.hr))
+        return 3;
+    Chain c;
+    if (!Walk(c) ||
+        Failed("IFolderView::SetCurrentViewMode", c.folderView->SetCurrentViewMode(mode)))
+        return 3;
+    return 0;
+}
+
+int SetAutoArrange(bool on) {
+    Apartment apartment;
+    if (Failed("CoInitializeEx", apartment.hr))
+        return 3;
+    Chain c;
+    if (!Walk(c) || Failed("IFolderView2::SetCurrentFolderFlags",
+                           c.folderView->SetCurrentFolderFlags(
+                               FWF_AUTOARRANGE, on ? DWORD{FWF_AUTOARRANGE} : DWORD{0})))
+        return 3;
+    return 0;
+}
+
 int RoundTrip(int n) {
     Apartment apartment;
     if (Failed("CoInitializeEx", apartment.hr))

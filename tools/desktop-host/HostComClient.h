@@ -18,6 +18,10 @@ int Dump(const char* file, DumpExtra extra);
 // id is not asked of the view but made here, as the host makes its ids, which the host must refuse
 // unless it handed out that id.
 int Move(int index, int x, int y, bool forged);
+// IFolderView::SetCurrentViewMode(mode) (FVM_ICON 1, FVM_SMALLICON 2, FVM_LIST 3, FVM_DETAILS 4).
+int SetViewMode(unsigned mode);
+// IFolderView2::SetCurrentFolderFlags(FWF_AUTOARRANGE, on ? FWF_AUTOARRANGE : 0).
+int SetAutoArrange(bool on);
 // Walks the chain once and times `n` IFolderView::ItemCount calls: prints items= and mean_us=.
 int RoundTrip(int n);
 

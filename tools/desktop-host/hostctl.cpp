@@ -21,6 +21,8 @@
 //                                     moves an item through the folder view
 //                                     (SelectAndPositionItems); "forged": with an id made by
 //                                     hostctl, not asked of the view
+//   hostctl comview <mode>            IFolderView::SetCurrentViewMode(<mode>) through the chain
+//   hostctl comarrange 0|1            IFolderView2::SetCurrentFolderFlags(FWF_AUTOARRANGE, ...)
 //   hostctl comroundtrip <n>          walks the chain once, times <n> IFolderView::ItemCount calls
 //                                     and prints "items=<count>" and "mean_us=<mean microseconds>"
 //   hostctl toggle                    sends the shell view's auto-arrange command (WM_COMMAND
@@ -74,7 +76,8 @@ constexpr DWORD kHangGuardMs = 60000; // only stops a hung program; never a meas
 int Usage() {
     std::fprintf(stderr, "usage: hostctl dump <file> | move <index> <x> <y> | scramble | stop | "
                          "hang <ms> | ping <ms> | comdump <file> [leak|alloc] | "
-                         "commove <index> <x> <y> [forged] | comroundtrip <n> | toggle | run <exe> "
+                         "commove <index> <x> <y> [forged] | comview <mode> | comarrange 0|1 | "
+                         "comroundtrip <n> | toggle | run <exe> "
                          "<command line> | runwindow <exe> <command line> | "
                          "roundtrip <n> | sysinfo | cmdline <file> [...] | "
                          "writeini <file> <section> <key> <value> [...] | "
@@ -372,14 +375,20 @@ int main(int argc, char** argv) {
         return Request(desktophost::kScramble);
     if (command == "stop" && argc == 2)
         return Stop();
-    if ((command == "hang" || command == "ping" || command == "comroundtrip") && argc == 3) {
+    if ((command == "hang" || command == "ping" || command == "comroundtrip" ||
+         command == "comview" || command == "comarrange") &&
+        argc == 3) {
         int n = 0;
-        if (!ParseInt(argv[2], n) || n < 0)
+        if (!ParseInt(argv[2], n) || n < 0 || (command == "comarrange" && n > 1))
             return Usage();
         if (command == "hang") {
             const auto ms = static_cast<std::uint32_t>(n);
             return Request(desktophost::kHang, &ms, sizeof ms);
         }
+        if (command == "comview")
+            return hostcom::SetViewMode(static_cast<unsigned>(n));
+        if (command == "comarrange")
+            return hostcom::SetAutoArrange(n == 1);
         return command == "ping" ? Ping(n) : hostcom::RoundTrip(n);
     }
     if (command == "comdump" && argc == 3)
