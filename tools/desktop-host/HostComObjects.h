@@ -5,8 +5,8 @@
 //   Browser (IShellBrowser)               QueryActiveShellView → the view
 //   View (IShellView, IFolderView2)       the desktop list view (lists[0]), through its messages
 //   Folder (IShellFolder)                 GetDisplayNameOf → an item's text
-// Each is made when asked for and holds the only reference it is given; what the host does not
-// serve answers E_NOTIMPL.
+// Each is made anew when a client asks for it, and the host keeps no reference to it; what the host
+// does not serve answers E_NOTIMPL.
 #pragma once
 
 #include "HostComServer.h"
