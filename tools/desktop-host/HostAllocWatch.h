@@ -6,20 +6,22 @@
 // main thread in GetMessage), in Wine's own code, and lands where the host's own allocations
 // land (the lowest free gap of Wine's reserved areas). So the host looks at its address space
 // (VirtualQuery) and tells blocks apart by when they appeared: its main thread is "at work" while
-// it handles a message (sent or posted, COM calls included), and "idle" in between. A block
-// that appears while the main thread is idle is another program's; one that appears while it is
-// at work is the host's own (Wine's painting makes such blocks, for instance). Looking is done
-// when the thread starts and ends work, except around the read-only list-view requests of other
-// programs (LVM_GETITEM* and the like, which allocate nothing), so that those stay cheap. A block
-// another program's list-view request points into (its record, or the text buffer the record
-// names) is another program's whatever the time it appeared.
+// it handles a message (sent or posted; COM's calls apart), and "idle" in between. A block that
+// appears while the thread is idle is another program's; one that appears while it is at work is
+// the host's own (Wine makes such blocks while the list view paints and arranges). The thread
+// looks when it starts and ends work, and at the start of each COM call of another program (the
+// calls' own work makes no such blocks, so their end is not looked at). Around the read-only
+// list-view requests of other programs (LVM_GETITEM* and the like, which allocate nothing) it
+// does not look, so that they stay cheap; instead a block such a request points into (its record,
+// or the text buffer the record names) is another program's, whenever it appeared.
 //
 // Only blocks of the shape VirtualAllocEx(MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE) gives are
-// considered: private, committed read-write throughout, less than 1 MiB. The host's other
-// threads (Wine's RPC threads) make thread stacks, which have guard pages, and 1 MiB blocks
-// beside them. What is counted is a lower bound: a block is counted once while it lives, and one
-// freed and made again at the same place between two looks counts once; a block that lives and
-// dies while the host does nothing at all is not seen.
+// considered: private, committed read-write throughout, under 256 KiB. A heap's blocks are never
+// separate allocations that small, and the host's other threads (Wine's RPC threads) make only
+// thread stacks, which have guard pages, and 1 MiB blocks beside them. What is counted is a lower
+// bound: a block is counted once while it lives, one freed and made again at the same place
+// between two looks counts once, and one that lives and dies while the host does nothing at all
+// is not seen. Under Wine 8 here a look takes about 100 us.
 #pragma once
 
 #include <windows.h>
