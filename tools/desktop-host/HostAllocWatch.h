@@ -2,15 +2,14 @@
 // which the state shows as foreignallocs=.
 //
 // Nothing in the host is told of such an allocation: under Wine another program's VirtualAllocEx
-// is carried out inside the host by one of its own threads (the first one waiting, mostly the
-// main thread in GetMessage), in Wine's own code, and lands where the host's own allocations
-// land (the lowest free gap of Wine's reserved areas). So the host looks at its address space
-// (VirtualQuery) and tells blocks apart by when they appeared: its main thread is "at work" while
-// it handles a message (sent or posted; COM's calls apart), and "idle" in between. A block that
-// appears while the thread is idle is another program's; one that appears while it is at work is
-// the host's own (Wine makes such blocks while the list view paints and arranges). The thread
-// looks when it starts and ends work, and at the start of each COM call of another program (the
-// calls' own work makes no such blocks, so their end is not looked at). Around the read-only
+// is carried out inside the host by one of its own threads, in Wine's own code, and lands where the
+// host's own allocations land (the lowest free gap of Wine's reserved areas). So the host looks at
+// its address space (VirtualQuery) and tells blocks apart by when they appeared: its main thread is
+// "at work" while it handles a message (sent or posted; COM's calls apart), and "idle" in between.
+// A block that appears while the thread is idle is another program's; one that appears while it is
+// at work is the host's own (Wine makes such blocks while the list view paints and arranges). The
+// thread looks when it starts and ends work, and at the start of each COM call of another program
+// (the calls' own work makes no such blocks, so their end is not looked at). Around the read-only
 // list-view requests of other programs (LVM_GETITEM* and the like, which allocate nothing) it
 // does not look, so that they stay cheap; instead a block such a request points into (its record,
 // or the text buffer the record names) is another program's, whenever it appeared.
