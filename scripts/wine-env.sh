@@ -16,14 +16,38 @@ PINDREL_WINE32=${PINDREL_WINE32:-/usr/lib/wine/wine}
 wine() { "$WINELOADER" "$@"; }
 wineserver() { "$WINESERVER" "$@"; }
 
+# The shell's window list, CLSID_ShellWindows, is served by Wine's explorer.exe, and registering it
+# again from another process does not take over; what works is its TreatAs: the test prefix names
+# the stand-in desktop's own CLSID there (tools/desktop-host/HostComIds.h), which the stand-in
+# registers, so an unchanged client reaches the stand-in's folder view.
+PINDREL_SHELLWINDOWS_CLSID='{9BA05972-F6A8-11CF-A442-00A0C90A8F39}'
+PINDREL_HOST_CLSID='{F4529484-5DEB-4B24-84AE-6D4CDF02C3AE}'
+
+# True when the prefix's system.reg already routes CLSID_ShellWindows to the stand-in: a look at the
+# file, without starting Wine. (A value the server has not saved yet reads as missing, and is then
+# written again, which changes nothing.)
+pindrel_has_com_route() {
+    [ -f "$WINEPREFIX/system.reg" ] || return 1
+    PINDREL_SECTION=$(printf '[Software\\\\Classes\\\\CLSID\\\\%s\\\\TreatAs]' \
+        "$PINDREL_SHELLWINDOWS_CLSID") PINDREL_VALUE="@=\"$PINDREL_HOST_CLSID\"" awk '
+        BEGIN {
+            section = tolower(ENVIRON["PINDREL_SECTION"])
+            value = tolower(ENVIRON["PINDREL_VALUE"])
+        }
+        /^\[/ { inside = index(tolower($0), section) == 1; next }
+        inside && tolower($0) == value { found = 1 }
+        END { exit !found }' "$WINEPREFIX/system.reg"
+}
+
 # True when this machine can execute 32-bit programs under Wine: the 32-bit loader starts and
 # answers.
 pindrel_can_run_32bit() {
     [ -x "$PINDREL_WINE32" ] && "$PINDREL_WINE32" --version >/dev/null 2>&1
 }
 
-# Makes the prefix when it is missing and starts its server. Fails, saying why, when Wine cannot
-# be started or the prefix cannot be made.
+# Makes the prefix when it is missing, routes CLSID_ShellWindows to the stand-in desktop in it
+# (also in an existing prefix that lacks it) and starts its server. Fails, saying why, when Wine
+# cannot be started or the prefix cannot be made.
 pindrel_wine_prefix() {
     if [ ! -x "$WINELOADER" ] || [ ! -x "$WINESERVER" ]; then
         echo "wine: $WINELOADER or $WINESERVER is missing (scripts/setup.sh installs wine64)" >&2
@@ -36,6 +60,10 @@ pindrel_wine_prefix() {
         fi
         local log
         log=$(wine wineboot.exe -i 2>&1 </dev/null) || true
+        # The server that made the prefix fails every COM activation for as long as it runs
+        # ("Failed to start RpcSs service", REGDB_E_CLASSNOTREG after 10 s, measured under Wine
+        # 8); a new one does not. So it is stopped here, and the next program starts a new one.
+        wineserver -k >/dev/null 2>&1 || true
         wineserver -w >/dev/null 2>&1 || true
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             echo "wine: the prefix $WINEPREFIX could not be made: $log" >&2
@@ -49,6 +77,12 @@ pindrel_wine_prefix() {
     # output going nowhere, so that a caller reading a program's output (ctest) never waits on them.
     if ! wine wineboot.exe >/dev/null 2>&1 </dev/null; then
         echo "wine: $WINELOADER does not start programs in $WINEPREFIX" >&2
+        return 1
+    fi
+    if ! pindrel_has_com_route &&
+        ! wine reg add "HKCR\\CLSID\\$PINDREL_SHELLWINDOWS_CLSID\\TreatAs" /ve /d "$PINDREL_HOST_CLSID" \
+            /f >/dev/null 2>&1 </dev/null; then
+        echo "wine: CLSID_ShellWindows could not be routed to the stand-in desktop in $WINEPREFIX" >&2
         return 1
     fi
 }

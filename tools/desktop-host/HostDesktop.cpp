@@ -1,6 +1,7 @@
 // desktop-host's window classes and procedures, and the building of the desktop from them.
 #include "HostDesktop.h"
 
+#include "HostComServer.h"
 #include "HostProtocol.h"
 #include "HostRequests.h"
 
@@ -31,6 +32,13 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) 
     case kStopMessage:
         if (Host* host = HostOf(hwnd))
             DestroyWindow(host->top);
+        return 0;
+    case kHangMessage: // the hang request's reply is out; now nothing is answered for a while
+        Sleep(static_cast<DWORD>(wParam));
+        return 0;
+    case kComVanishMessage:
+        if (Host* host = HostOf(hwnd); host && host->com)
+            host->com->Vanish();
         return 0;
     default:
         break;
@@ -202,6 +210,8 @@ Fill BuildDesktop(Host& host) {
     if (host.listCount > 0) {
         ApplyStyle(host.lists[0].hwnd, host.scenario.autoArrange, host.scenario.view);
         host.lists[0].vanishAfter = host.scenario.vanishAfter;
+        host.lists[0].hangAfter = host.scenario.hangAfter;
+        host.lists[0].hangMs = host.scenario.hangMs;
     }
     if (!PumpPending())
         return Fill::Closed;

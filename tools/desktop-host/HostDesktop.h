@@ -10,6 +10,9 @@
 
 namespace desktophost {
 
+class AllocWatch;
+class ComServer;
+
 struct Host {
     Scenario scenario;
     HWND top = nullptr; // Progman, or SHELLDLL_DefView when there is no Progman
@@ -18,6 +21,8 @@ struct Host {
     HWND control = nullptr;
     ListView lists[2];
     int listCount = 0;
+    ComServer* com = nullptr;     // the COM part, once it has started
+    AllocWatch* allocs = nullptr; // the watch for other programs' allocations, once ready
 };
 
 // Builds the desktop and fills it. Gives Fill::Closed when the desktop was closed meanwhile. The

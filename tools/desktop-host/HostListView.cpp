@@ -3,8 +3,11 @@
 // its painting off and on.
 #include "HostListView.h"
 
+#include "HostAllocWatch.h"
+
 #include <commctrl.h>
 
+#include <cstddef>
 #include <cstdio>
 
 namespace desktophost {
@@ -18,6 +21,40 @@ std::wstring Widen(const std::string& utf8) {
     std::wstring wide(static_cast<size_t>(n), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
     return wide;
+}
+
+// Whether `size` bytes at `p` can be read.
+bool Readable(const void* p, size_t size) {
+    MEMORY_BASIC_INFORMATION info;
+    if (!p || VirtualQuery(p, &info, sizeof info) != sizeof info || info.State != MEM_COMMIT ||
+        (info.Protect & (PAGE_NOACCESS | PAGE_GUARD)) || info.Protect == 0)
+        return false;
+    const auto end = reinterpret_cast<ULONG_PTR>(info.BaseAddress) + info.RegionSize;
+    return reinterpret_cast<ULONG_PTR>(p) + size <= end;
+}
+
+// Tells the watch where another program's request points: its lParam and, for an item record,
+// the text buffer the record names.
+void NotePointers(AllocWatch& allocs, UINT msg, LPARAM lParam) {
+    const void* p = reinterpret_cast<const void*>(lParam);
+    allocs.NotePointer(p);
+    switch (msg) {
+    case LVM_GETITEMA:
+    case LVM_GETITEMW:
+    case LVM_GETITEMTEXTA:
+    case LVM_GETITEMTEXTW:
+    case LVM_SETITEMA:
+    case LVM_SETITEMW:
+    case LVM_SETITEMTEXTA:
+    case LVM_SETITEMTEXTW:
+    case LVM_INSERTITEMA:
+    case LVM_INSERTITEMW:
+        if (Readable(p, offsetof(LVITEMW, pszText) + sizeof(LPWSTR)))
+            allocs.NotePointer(static_cast<const LVITEMW*>(p)->pszText);
+        break;
+    default:
+        break;
+    }
 }
 
 std::string Narrow(const std::wstring& wide) {
@@ -34,6 +71,9 @@ std::string Narrow(const std::wstring& wide) {
 LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
                                   DWORD_PTR refData) {
     auto* lv = reinterpret_cast<ListView*>(refData);
+    // A request of another program: one that comes from another thread while the host is not
+    // asking anything itself.
+    const bool foreign = !lv->hostBusy && InSendMessage();
     if ((msg == LVM_SETITEMPOSITION || msg == LVM_SETITEMPOSITION32) && !lv->hostMoving) {
         ++lv->moves;
         if (GetWindowLongW(hwnd, GWL_STYLE) & LVS_AUTOARRANGE)
@@ -41,6 +81,14 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         if (!lv->redraw)
             ++lv->heldMoves;
     }
+    if (foreign && (msg == LVM_GETITEMA || msg == LVM_GETITEMW || msg == LVM_GETITEMTEXTA ||
+                    msg == LVM_GETITEMTEXTW))
+        ++lv->getItems;
+    if (foreign && msg == LVM_GETITEMPOSITION)
+        ++lv->getPositions;
+    const bool request = msg == WM_SETREDRAW || (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100);
+    if (request && foreign && lv->allocs)
+        NotePointers(*lv->allocs, msg, lParam);
     if (msg == WM_SETREDRAW) {
         lv->redraw = wParam != 0;
         ++(lv->redraw ? lv->redrawOns : lv->redrawOffs);
@@ -48,12 +96,12 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
     LRESULT result = DefSubclassProc(hwnd, msg, wParam, lParam);
     if (msg == WM_PAINT && ItemCount(hwnd) > 0)
         ++lv->paintedWithItems;
-    // Only the list-view requests of other programs count: those that come from another thread
-    // while the host is not asking anything itself. The n-th is answered, then the list view is
-    // gone, as if the shell had closed it just then.
-    const bool request = msg == WM_SETREDRAW || (msg >= LVM_FIRST && msg < LVM_FIRST + 0x100);
-    if (request && lv->vanishAfter > 0 && !lv->vanished && !lv->hostBusy && InSendMessage() &&
-        ++lv->requests == lv->vanishAfter) {
+    if (!request || !foreign || lv->vanished)
+        return result;
+    ++lv->requests;
+    if (lv->requests == lv->vanishAfter) {
+        // The n-th is answered, then the list view is gone, as if the shell had closed it just
+        // then.
         lv->hostBusy = true;
         lv->items = ItemLines(hwnd);
         lv->lastStyle = static_cast<DWORD>(GetWindowLongW(hwnd, GWL_STYLE));
@@ -61,6 +109,11 @@ LRESULT CALLBACK ListViewSubclass(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lPa
         lv->hostBusy = false;
         lv->vanished = true;
         DestroyWindow(hwnd);
+    } else if (lv->requests == lv->hangAfter) {
+        // The n-th is answered, then the thread stops answering anything for a while, as a hung
+        // shell does.
+        ReplyMessage(result);
+        Sleep(static_cast<DWORD>(lv->hangMs));
     }
     return result;
 }
@@ -87,15 +140,24 @@ POINT GetPosition(HWND list, int index) {
     return pt;
 }
 
+std::wstring GetWideText(HWND list, int index) {
+    // The list view copies at most cchTextMax - 1 units and says how many it copied: a text that
+    // fills the buffer may be longer, so the buffer grows until it does not.
+    for (size_t size = 256;; size *= 2) {
+        std::vector<wchar_t> buffer(size, L'\0');
+        LVITEMW item{};
+        item.iSubItem = 0;
+        item.pszText = buffer.data();
+        item.cchTextMax = static_cast<int>(buffer.size());
+        const LRESULT copied = SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
+                                            reinterpret_cast<LPARAM>(&item));
+        if (copied < static_cast<LRESULT>(size) - 1 || size >= (1u << 24))
+            return std::wstring(buffer.data(), static_cast<size_t>(copied));
+    }
+}
+
 std::string GetText(HWND list, int index) {
-    std::vector<wchar_t> buffer(1024, L'\0');
-    LVITEMW item{};
-    item.iSubItem = 0;
-    item.pszText = buffer.data();
-    item.cchTextMax = static_cast<int>(buffer.size());
-    SendMessageW(list, LVM_GETITEMTEXTW, static_cast<WPARAM>(index),
-                 reinterpret_cast<LPARAM>(&item));
-    return Narrow(buffer.data());
+    return Narrow(GetWideText(list, index));
 }
 
 std::vector<std::string> ItemLines(HWND list) {
@@ -187,13 +249,20 @@ Fill FillListView(ListView& lv, const std::vector<Icon>& icons) {
 }
 
 void ApplyStyle(HWND list, bool autoArrange, int view) {
-    LONG style = GetWindowLongW(list, GWL_STYLE);
     if (autoArrange)
-        SetWindowLongW(list, GWL_STYLE, style | LVS_AUTOARRANGE);
-    if (view != LV_VIEW_ICON) {
-        style = GetWindowLongW(list, GWL_STYLE);
-        SetWindowLongW(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | view);
-    }
+        SetAutoArrange(list, true);
+    if (view != LV_VIEW_ICON)
+        SetView(list, view);
+}
+
+void SetView(HWND list, int view) {
+    const LONG style = GetWindowLongW(list, GWL_STYLE);
+    SetWindowLongW(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | view);
+}
+
+void SetAutoArrange(HWND list, bool on) {
+    const LONG style = GetWindowLongW(list, GWL_STYLE);
+    SetWindowLongW(list, GWL_STYLE, on ? style | LVS_AUTOARRANGE : style & ~LVS_AUTOARRANGE);
 }
 
 } // namespace desktophost

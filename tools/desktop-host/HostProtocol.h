@@ -22,6 +22,9 @@ enum Request : std::uint32_t {
     kScramble = 3,
     // No data. The host closes its windows and ends with exit code 0.
     kStop = 4,
+    // lpData: std::uint32_t milliseconds. The host's main thread (the list views' and the COM
+    // server's) stops answering for that long, starting right after this request is answered.
+    kHang = 5,
 };
 
 struct MoveRequest {

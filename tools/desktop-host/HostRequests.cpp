@@ -2,12 +2,16 @@
 // request asks for (its format is described in desktop-host.cpp).
 #include "HostRequests.h"
 
+#include "HostAllocWatch.h"
+#include "HostComServer.h"
 #include "HostFiles.h"
 #include "HostProtocol.h"
 
 #include <commctrl.h>
 
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -41,6 +45,9 @@ std::string StateText(const Host& host) {
     std::string out = "desktop-host state\r\n";
     out += "shape=" + host.scenario.shapeName + "\r\n";
     out += "viewparent=" + ViewParent(host.defView) + "\r\n";
+    if (host.com)
+        out += host.com->StateLines();
+    out += "foreignallocs=" + (host.allocs ? std::to_string(host.allocs->count()) : "off") + "\r\n";
     out += "listviews=" + std::to_string(host.listCount) + "\r\n";
     for (int k = 0; k < host.listCount; ++k) {
         const ListView& lv = host.lists[k];
@@ -65,6 +72,8 @@ std::string StateText(const Host& host) {
         out += "redrawoff=" + std::to_string(lv.redrawOffs) + "\r\n";
         out += "redrawon=" + std::to_string(lv.redrawOns) + "\r\n";
         out += "heldmoves=" + std::to_string(lv.heldMoves) + "\r\n";
+        out += "getitems=" + std::to_string(lv.getItems) + "\r\n";
+        out += "getpositions=" + std::to_string(lv.getPositions) + "\r\n";
         out += "count=" + std::to_string(items.size()) + "\r\n";
         for (const std::string& line : items)
             out += line;
@@ -124,6 +133,13 @@ LRESULT HandleCopyData(Host& host, const COPYDATASTRUCT& cds) {
     case kStop:
         PostMessageW(host.control, kStopMessage, 0, 0);
         return 1;
+    case kHang: {
+        std::uint32_t ms = 0;
+        if (cds.cbData != sizeof ms)
+            return 0;
+        std::memcpy(&ms, cds.lpData, sizeof ms);
+        return PostMessageW(host.control, kHangMessage, ms, 0) ? 1 : 0;
+    }
     default:
         return 0;
     }

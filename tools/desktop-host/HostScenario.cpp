@@ -34,8 +34,31 @@ bool ParseOption(const std::string& key, const std::string& value, Scenario& s) 
         s.autoArrange = value == "1";
         return true;
     }
+    if (key == "allocwatch" && (value == "0" || value == "1")) {
+        s.allocWatch = value == "1";
+        return true;
+    }
     if (key == "vanish")
         return ParseInt(value, s.vanishAfter) && s.vanishAfter > 0;
+    if (key == "hangafter")
+        return ParseInt(value, s.hangAfter) && s.hangAfter > 0;
+    if (key == "hangms")
+        return ParseInt(value, s.hangMs) && s.hangMs >= 0;
+    if (key == "comvanish")
+        return ParseInt(value, s.comVanishAfter) && s.comVanishAfter > 0;
+    if (key == "com") {
+        static const struct {
+            const char* name;
+            ComMode mode;
+        } modes[] = {{"0", ComMode::Off}, {"1", ComMode::On}, {"hollow", ComMode::Hollow}};
+        for (const auto& m : modes) {
+            if (value == m.name) {
+                s.com = m.mode;
+                return true;
+            }
+        }
+        return false;
+    }
     if (key == "view") {
         static const struct {
             const char* name;

@@ -7,7 +7,14 @@
 // lists so that icons have a size), filled from a scenario file. The "SHELLDLL_DefView" window
 // answers WM_COMMAND 0x7041 by flipping the list view's LVS_AUTOARRANGE with SetWindowLong, as the
 // shell does. A hidden message-only window (HostProtocol.h) takes requests from hostctl.exe: write
-// the state to a file, move an item, scramble the items, stop.
+// the state to a file, move an item, scramble the items, hang, stop.
+//
+// It also plays the shell's COM part, as Windows 10 1809 and later must be driven:
+// CLSID_ShellWindows leads to the desktop's folder view (IShellWindows → IServiceProvider →
+// IShellBrowser → IShellView + IFolderView2, IShellFolder), served on the main thread (a
+// single-threaded apartment whose calls arrive through the message loop) from the real desktop list
+// view through its own messages. The test prefix routes CLSID_ShellWindows to the host's own CLSID
+// (HostComIds.h, scripts/wine-env.sh); HostComObjects.h lists the objects and what they answer.
 //
 // Usage: desktop-host.exe <scenario file> <ready file>
 //
@@ -37,7 +44,29 @@
 //   vanish=<n>             (n >= 1) the desktop list view is destroyed right after it has
 //                          answered n list-view requests (LVM_* and WM_SETREDRAW) of other
 //                          programs: a desktop that goes away in the middle of an operation. The
-//                          state then shows it as it was at that moment (vanished=1).
+//                          state then shows it as it was at that moment (vanished=1). COM calls
+//                          that need it then fail with ERROR_INVALID_WINDOW_HANDLE (0x80070578).
+//   hangafter=<n>          (n >= 1) right after the desktop list view has answered n list-view
+//                          requests of other programs (counted as for vanish=), the host's main
+//                          thread stops answering anything (list views and COM alike) for
+//                          hangms= milliseconds: a hung shell
+//   hangms=<ms>            how long hangafter= hangs (default 30000)
+//   com=1|0|hollow         1 (default): the COM part is registered, as a Windows desktop always
+//                          has it; 0: nothing is registered, so a client's CoCreateInstance of
+//                          CLSID_ShellWindows fails at once with REGDB_E_CLASSNOTREG (0x80040154);
+//                          hollow: the chain answers as Wine's own desktop does (measured: the
+//                          view has no window, no items, no positions; HostComView.cpp), a folder
+//                          view that answers but is not the desktop shown
+//   comvanish=<n>          (n >= 1) the COM server goes away once it has answered n calls of
+//                          other programs (any method but IUnknown's, the class factory's
+//                          CreateInstance included): every object is disconnected
+//                          (CoDisconnectObject) and the class object revoked. Under Wine 8 a later
+//                          call through a proxy fails with RPC_S_UNKNOWN_IF (0x800706B5), a
+//                          QueryInterface with E_NOINTERFACE (0x80004002), and a new
+//                          CoCreateInstance with REGDB_E_CLASSNOTREG (0x80040154). The list views
+//                          stay.
+//   allocwatch=0|1         the watch for other programs' allocations (HostAllocWatch.h; default
+//                          1). It costs about 100-250 us per COM call; timing runs turn it off.
 //   x,y,name               one icon: its position in list-view pixels (signed decimal) and its
 //                          name, which is the whole rest of the line, kept byte for byte (commas,
 //                          spaces at either end, any length, any UTF-8 text)
@@ -54,6 +83,18 @@
 //   shape=<shape>
 //   viewparent=<parent>       the shell view's parent: Progman, "WorkerW <k> of <n>" (the k-th of
 //                             the n WorkerW windows FindWindowEx lists now), none (top-level)
+//   com=0|1|hollow            the COM part as the scenario set it
+//   comcalls=<n>              COM calls of other programs answered (as comvanish= counts them)
+//   comvanished=0|1           whether the COM server went away (comvanish=)
+//   comobjects=<n>            the host's COM objects alive, all held by other programs (the host
+//                             keeps none; the class object is not counted). Under Wine 8 a client
+//                             that ends without CoUninitialize leaves what it held counted here
+//                             for good; CoUninitialize releases what it forgot.
+//   commoves=<n>              items moved through SelectAndPositionItems
+//   comviews=<n>              SetCurrentViewMode calls
+//   foreignallocs=<n>|off     blocks other programs allocated in the host's process
+//                             (VirtualAllocEx), a lower bound (HostAllocWatch.h); off with
+//                             allocwatch=0
 //   listviews=<n>
 //   [listview <k>]            for each list view, the desktop's first
 //   vanished=0|1              whether it destroyed itself (vanish=); if so, what follows is as it
@@ -71,12 +112,17 @@
 //   redrawoff=<n>             WM_SETREDRAW requests that turned painting off (wParam FALSE)
 //   redrawon=<n>              and that turned it on (wParam TRUE)
 //   heldmoves=<n>             the moves (as counted in moves=) that arrived with painting off
+//   getitems=<n>              LVM_GETITEMA/W and LVM_GETITEMTEXTA/W requests of other programs
+//   getpositions=<n>          LVM_GETITEMPOSITION requests of other programs
 //   count=<n>                 LVM_GETITEMCOUNT
 //   <index>,<x>,<y>,<text>    per item in index order: LVM_GETITEMPOSITION and LVM_GETITEMTEXTW
 //
 // The program is in parts: HostScenario reads the scenario, HostListView makes and fills the list
-// views, HostDesktop builds the windows around them and HostRequests carries out hostctl's
-// requests; this file starts it all and runs the message loop.
+// views, HostDesktop builds the windows around them, HostRequests carries out hostctl's
+// requests, HostComServer, HostComBrowser and HostComView are the COM part and HostAllocWatch
+// watches for other programs' allocations; this file starts it all and runs the message loop.
+#include "HostAllocWatch.h"
+#include "HostComServer.h"
 #include "HostDesktop.h"
 #include "HostFiles.h"
 
@@ -154,7 +200,23 @@ int main(int argc, char** argv) {
     case Fill::Done:
         break;
     }
+    // The COM part runs on this thread, whose message loop below carries the calls in.
+    desktophost::ComServer com(host);
+    if (!com.Start())
+        return 6;
+    host.com = &com;
     std::fprintf(stderr, "desktop-host: %llu MiB below 4 GiB reserved\n", ReserveLowMemory());
+    // What is in the address space now is the host's own.
+    desktophost::AllocWatch allocs;
+    if (host.scenario.allocWatch) {
+        if (!allocs.Start()) {
+            std::fprintf(stderr, "desktop-host: the allocation watch's hooks could not be set\n");
+            return 7;
+        }
+        host.allocs = &allocs;
+        for (desktophost::ListView& lv : host.lists)
+            lv.allocs = &allocs;
+    }
     if (!WriteReadyFile(argv[2])) {
         std::fprintf(stderr, "desktop-host: cannot write %s\n", argv[2]);
         return 5;
@@ -163,9 +225,17 @@ int main(int argc, char** argv) {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+        if (host.allocs)
+            allocs.Dispatch(msg);
+        else
+            DispatchMessageW(&msg);
     }
+    for (desktophost::ListView& lv : host.lists)
+        lv.allocs = nullptr;
+    host.allocs = nullptr;
     if (host.control)
         DestroyWindow(host.control);
+    host.com = nullptr;
+    com.Stop();
     return static_cast<int>(msg.wParam);
 }

@@ -5,6 +5,26 @@
 //   hostctl move <index> <x> <y>      moves one item of the desktop list view
 //   hostctl scramble                  moves every item of the desktop list view elsewhere
 //   hostctl stop                      stops the host and waits until its process has ended
+//   hostctl hang <ms>                 the host's main thread (its list views' and its COM
+//                                     server's) stops answering for <ms> milliseconds; returns at
+//                                     once
+//   hostctl ping <ms>                 SendMessageTimeout(WM_NULL, SMTO_ABORTIFHUNG, <ms>) to the
+//                                     desktop list view found as pindrel finds it; prints
+//                                     "answered=1|0", "error=<GetLastError>" and "elapsed_us=";
+//                                     exit code 3 when it was not answered
+//   hostctl comdump <file> [leak|alloc]
+//                                     walks the shell's COM chain to the desktop's folder view and
+//                                     writes what it shows to <file> (HostComClient.h); "leak":
+//                                     it keeps the view, the folder and its apartment; "alloc": it
+//                                     holds a page allocated in the host's process meanwhile
+//   hostctl commove <index> <x> <y> [forged]
+//                                     moves an item through the folder view
+//                                     (SelectAndPositionItems); "forged": with an id made by
+//                                     hostctl, not asked of the view
+//   hostctl comview <mode>            IFolderView::SetCurrentViewMode(<mode>) through the chain
+//   hostctl comarrange 0|1            IFolderView2::SetCurrentFolderFlags(FWF_AUTOARRANGE, ...)
+//   hostctl comroundtrip <n>          walks the chain once, times <n> IFolderView::ItemCount calls
+//                                     and prints "items=<count>" and "mean_us=<mean microseconds>"
 //   hostctl toggle                    sends the shell view's auto-arrange command (WM_COMMAND
 //                                     0x7041) to the "SHELLDLL_DefView" found as pindrel finds it
 //   hostctl run <exe> <command line>  starts <exe> with CreateProcessA and exactly that command
@@ -34,6 +54,7 @@
 //
 // Exit codes besides those passed on from programs: 0 done, 1 usage, 2 no desktop host running,
 // 3 the request failed, 4 a program could not be started or did not end.
+#include "HostComClient.h"
 #include "HostProtocol.h"
 
 #include <windows.h>
@@ -54,7 +75,10 @@ constexpr DWORD kHangGuardMs = 60000; // only stops a hung program; never a meas
 
 int Usage() {
     std::fprintf(stderr, "usage: hostctl dump <file> | move <index> <x> <y> | scramble | stop | "
-                         "toggle | run <exe> <command line> | runwindow <exe> <command line> | "
+                         "hang <ms> | ping <ms> | comdump <file> [leak|alloc] | "
+                         "commove <index> <x> <y> [forged] | comview <mode> | comarrange 0|1 | "
+                         "comroundtrip <n> | toggle | run <exe> "
+                         "<command line> | runwindow <exe> <command line> | "
                          "roundtrip <n> | sysinfo | cmdline <file> [...] | "
                          "writeini <file> <section> <key> <value> [...] | "
                          "runlocked <file> <exe> <command line>\n");
@@ -277,6 +301,28 @@ int RoundTrip(int n) {
     return 0;
 }
 
+int Ping(int ms) {
+    HWND list = FindDesktopListView();
+    if (!list) {
+        std::fprintf(stderr, "hostctl: no desktop list view found\n");
+        return 2;
+    }
+    LARGE_INTEGER frequency, start, end;
+    QueryPerformanceFrequency(&frequency);
+    DWORD_PTR answer = 0;
+    SetLastError(0);
+    QueryPerformanceCounter(&start);
+    const bool answered = SendMessageTimeoutA(list, WM_NULL, 0, 0, SMTO_ABORTIFHUNG,
+                                              static_cast<UINT>(ms), &answer) != 0;
+    const DWORD error = GetLastError();
+    QueryPerformanceCounter(&end);
+    std::printf("answered=%d\n", answered ? 1 : 0);
+    std::printf("error=%lu\n", static_cast<unsigned long>(error));
+    std::printf("elapsed_us=%.0f\n", static_cast<double>(end.QuadPart - start.QuadPart) * 1e6 /
+                                         static_cast<double>(frequency.QuadPart));
+    return answered ? 0 : 3;
+}
+
 int SysInfo() {
     char user[256] = "";
     DWORD userSize = sizeof user;
@@ -329,6 +375,35 @@ int main(int argc, char** argv) {
         return Request(desktophost::kScramble);
     if (command == "stop" && argc == 2)
         return Stop();
+    if ((command == "hang" || command == "ping" || command == "comroundtrip" ||
+         command == "comview" || command == "comarrange") &&
+        argc == 3) {
+        int n = 0;
+        if (!ParseInt(argv[2], n) || n < 0 || (command == "comarrange" && n > 1))
+            return Usage();
+        if (command == "hang") {
+            const auto ms = static_cast<std::uint32_t>(n);
+            return Request(desktophost::kHang, &ms, sizeof ms);
+        }
+        if (command == "comview")
+            return hostcom::SetViewMode(static_cast<unsigned>(n));
+        if (command == "comarrange")
+            return hostcom::SetAutoArrange(n == 1);
+        return command == "ping" ? Ping(n) : hostcom::RoundTrip(n);
+    }
+    if (command == "comdump" && argc == 3)
+        return hostcom::Dump(argv[2], hostcom::DumpExtra::None);
+    if (command == "comdump" && argc == 4 && std::strcmp(argv[3], "leak") == 0)
+        return hostcom::Dump(argv[2], hostcom::DumpExtra::Leak);
+    if (command == "comdump" && argc == 4 && std::strcmp(argv[3], "alloc") == 0)
+        return hostcom::Dump(argv[2], hostcom::DumpExtra::Alloc);
+    if (command == "commove" && (argc == 5 || (argc == 6 && std::strcmp(argv[5], "forged") == 0))) {
+        int index = 0, x = 0, y = 0;
+        if (!ParseInt(argv[2], index) || index < 0 || !ParseInt(argv[3], x) ||
+            !ParseInt(argv[4], y))
+            return Usage();
+        return hostcom::Move(index, x, y, argc == 6);
+    }
     if (command == "toggle" && argc == 2)
         return Toggle();
     if (command == "run" && argc == 4)
