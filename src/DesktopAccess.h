@@ -59,6 +59,17 @@ class DesktopAccess {
     virtual void MoveItems(const std::vector<ItemMove>& moves) = 0;
     // One of the four view-mode codes (0 icon, 1 details, 2 small icons, 3 list).
     virtual void SetViewMode(DWORD viewCode) = 0;
+
+    // False once a request of this operation went unanswered: the desktop's thread may take its
+    // messages again later, so what is to be put back (painting, auto-arrange) is then posted
+    // to it rather than sent, and nothing it may still read is freed.
+    bool Answering() const { return answering_; }
+
+  protected:
+    void NotAnswering() { answering_ = false; }
+
+  private:
+    bool answering_ = true;
 };
 
 // The most items a desktop holds. A desktop that reports more, or a negative count, is not

@@ -132,8 +132,9 @@ FolderViewDesktop::~FolderViewDesktop() {
     api_.CoUninitialize();
 }
 
-void FolderViewDesktop::Check(HRESULT hr, const char* call) const {
+void FolderViewDesktop::Check(HRESULT hr, const char* call) {
     if (hr == RPC_E_TIMEOUT) {
+        NotAnswering();
         throw NoAnswer();
     }
     if (!Succeeded(hr)) {
@@ -142,6 +143,22 @@ void FolderViewDesktop::Check(HRESULT hr, const char* call) const {
                           ")",
                       kDesktopWindows);
     }
+}
+
+// The errors of COM's transport (FACILITY_RPC, and RPC_S_* as Win32 errors: the server is gone or
+// unknown) as opposed to an answer of the view's own.
+bool ServerFailed(HRESULT hr) {
+    const auto value = static_cast<std::uint32_t>(hr);
+    const std::uint32_t code = value & 0xFFFF;
+    return (value & 0xFFFF0000u) == 0x80010000u ||
+           ((value & 0xFFFF0000u) == 0x80070000u && code >= 1700 && code < 2000);
+}
+
+void FolderViewDesktop::CheckChange(HRESULT hr, const char* call) {
+    if (Succeeded(hr) || !ServerFailed(hr)) {
+        return;
+    }
+    Check(hr, call);
 }
 
 ComItemId FolderViewDesktop::Id(std::int32_t index) {
@@ -160,7 +177,7 @@ bool FolderViewDesktop::IsAutoArrangeOn() {
     if (view2_ != ComObject{0}) {
         const HRESULT hr = api_.IFolderView2_GetCurrentFolderFlags(view2_, &flags);
         if (hr == RPC_E_TIMEOUT) {
-            throw NoAnswer();
+            Check(hr, "IFolderView2::GetCurrentFolderFlags");
         }
         if (Succeeded(hr)) {
             return (flags & FWF_AUTOARRANGE) != 0;
@@ -169,9 +186,22 @@ bool FolderViewDesktop::IsAutoArrangeOn() {
     return modPindrel::IsAutoArrangeOn(api_, listView_);
 }
 
-// Explorer's own command, which it handles itself, so that it knows of the change.
+// Explorer's own command, which it handles itself, so that it knows of the change; posted for it
+// to take in turn when it did not answer.
 void FolderViewDesktop::ToggleAutoArrange() {
-    modPindrel::ToggleAutoArrange(api_, listView_);
+    if (!Answering()) {
+        api_.PostMessageA(api_.GetParent(listView_), win::WM_COMMAND, win::kShellAutoArrangeCommand,
+                          0);
+        return;
+    }
+    try {
+        modPindrel::ToggleAutoArrange(api_, listView_);
+    } catch (const Failure& failure) {
+        if (IsNoAnswer(failure)) {
+            NotAnswering();
+        }
+        throw;
+    }
 }
 
 std::int32_t FolderViewDesktop::GetItemCount() {
@@ -222,14 +252,15 @@ void FolderViewDesktop::MoveItems(const std::vector<ItemMove>& moves) {
         ids.push_back(Id(move.index));
         points.push_back(move.to);
     }
-    Check(api_.IFolderView_SelectAndPositionItems(view_, static_cast<UINT>(ids.size()), ids.data(),
-                                                  points.data(), SVSI_POSITIONITEM),
-          "IFolderView::SelectAndPositionItems");
+    CheckChange(api_.IFolderView_SelectAndPositionItems(view_, static_cast<UINT>(ids.size()),
+                                                        ids.data(), points.data(),
+                                                        SVSI_POSITIONITEM),
+                "IFolderView::SelectAndPositionItems");
 }
 
 void FolderViewDesktop::SetViewMode(DWORD viewCode) {
-    Check(api_.IFolderView_SetCurrentViewMode(view_, kModes[viewCode & 3]),
-          "IFolderView::SetCurrentViewMode");
+    CheckChange(api_.IFolderView_SetCurrentViewMode(view_, kModes[viewCode & 3]),
+                "IFolderView::SetCurrentViewMode");
 }
 
 } // namespace pindrel

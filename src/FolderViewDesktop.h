@@ -5,9 +5,12 @@
 // bitness, so no memory of the shell's process and no record of its bitness is involved.
 //
 // Item ids are opaque: each one the view hands out is only passed back to it and freed once
-// (CoTaskMemFree) when the operation ends. Any call that fails once the view has been chosen
-// ends the operation (Failure errors::kAutomation, or errors::kNoAnswer for a server that did not
-// answer in time): it never goes on through the other transport.
+// (CoTaskMemFree) when the operation ends. Once the view has been chosen, a read that fails (the
+// count, an item, a name, a position) ends the operation (Failure errors::kAutomation, or
+// errors::kNoAnswer for a server that did not answer in time), and so does a change the server
+// could not take (it went away or did not answer): nothing goes on through the other transport. A
+// change the view refuses (the moves in the details or list view, where icons have no places) is
+// left at that, as the list view's own refusals are by the other transport.
 #pragma once
 
 #include "DesktopAccess.h"
@@ -48,7 +51,9 @@ class FolderViewDesktop final : public DesktopAccess {
   private:
     FolderViewDesktop(WindowsApi& api, Hwnd listView, ComObject view, ComObject view2);
     // Throws the failure of a call that did not succeed.
-    void Check(HRESULT hr, const char* call) const;
+    void Check(HRESULT hr, const char* call);
+    // The same for a change, except that one the view refuses is not a failure.
+    void CheckChange(HRESULT hr, const char* call);
     // The id of item `index`, asked for once.
     ComItemId Id(std::int32_t index);
 

@@ -102,16 +102,36 @@ Pid OwnerOf(WindowsApi& api, Hwnd window) {
 ListViewDesktop::ListViewDesktop(WindowsApi& api, Hwnd listView)
     : api_(api), listView_(listView), memory_(api, OwnerOf(api, listView), IsWindowsNT(api)) {}
 
+template <typename Request> auto ListViewDesktop::Guarded(bool pointsIntoBuffers, Request request) {
+    try {
+        return request();
+    } catch (const Failure& failure) {
+        if (IsNoAnswer(failure)) {
+            NotAnswering();
+            if (pointsIntoBuffers) {
+                memory_.Abandon();
+            }
+        }
+        throw;
+    }
+}
+
 bool ListViewDesktop::IsAutoArrangeOn() {
     return modPindrel::IsAutoArrangeOn(api_, listView_);
 }
 
 void ListViewDesktop::ToggleAutoArrange() {
-    modPindrel::ToggleAutoArrange(api_, listView_);
+    if (!Answering()) {
+        // Taken, in turn, once the shell view answers again.
+        api_.PostMessageA(api_.GetParent(listView_), win::WM_COMMAND, win::kShellAutoArrangeCommand,
+                          0);
+        return;
+    }
+    Guarded(false, [&] { modPindrel::ToggleAutoArrange(api_, listView_); });
 }
 
 std::int32_t ListViewDesktop::GetItemCount() {
-    return modPindrel::GetItemCount(api_, listView_);
+    return Guarded(false, [&] { return modPindrel::GetItemCount(api_, listView_); });
 }
 
 Reach ListViewDesktop::ReadItemPositions(std::int32_t count, std::vector<Point>& table) {
@@ -127,10 +147,11 @@ Reach ListViewDesktop::ReadItemPositions(std::int32_t count, std::vector<Point>&
     for (std::int32_t start = 0; start < count; start += kBatch) {
         const std::int32_t n = std::min(kBatch, count - start);
         for (std::int32_t k = 0; k < n; ++k) {
-            answered[static_cast<std::size_t>(k)] =
-                DesktopRequest(api_, listView_, win::LVM_GETITEMPOSITION,
-                               static_cast<WPARAM>(start + k),
-                               AddressParam(At(slots, k, records::kPointSize))) != 0;
+            answered[static_cast<std::size_t>(k)] = Guarded(true, [&] {
+                return DesktopRequest(api_, listView_, win::LVM_GETITEMPOSITION,
+                                      static_cast<WPARAM>(start + k),
+                                      AddressParam(At(slots, k, records::kPointSize))) != 0;
+            });
         }
         memory_.Read(slots, read.data(), static_cast<DWORD>(n) * records::kPointSize);
         for (std::int32_t k = 0; k < n; ++k) {
@@ -180,12 +201,14 @@ ItemNames ListViewDesktop::ReadItemNames(std::int32_t count) {
         memory_.Write(textSlots, texts.data(), textBytes);
         for (std::int32_t k = 0; k < n; ++k) {
             const LPARAM record = AddressParam(At(recordSlots, k, kRecordSlot));
-            if (nt) {
-                DesktopRequest(api_, listView_, win::LVM_GETITEMW, 0, record);
-            } else {
-                DesktopRequest(api_, listView_, win::LVM_GETITEMTEXTA,
-                               static_cast<WPARAM>(start + k), record);
-            }
+            Guarded(true, [&] {
+                if (nt) {
+                    DesktopRequest(api_, listView_, win::LVM_GETITEMW, 0, record);
+                } else {
+                    DesktopRequest(api_, listView_, win::LVM_GETITEMTEXTA,
+                                   static_cast<WPARAM>(start + k), record);
+                }
+            });
         }
         memory_.Read(textSlots, texts.data(), textBytes);
         for (std::int32_t k = 0; k < n; ++k) {
@@ -209,12 +232,12 @@ ItemNames ListViewDesktop::ReadItemNames(std::int32_t count) {
 
 void ListViewDesktop::MoveItems(const std::vector<ItemMove>& moves) {
     for (const ItemMove& move : moves) {
-        SetItemPosition(api_, listView_, move.index, move.to.x, move.to.y);
+        Guarded(false, [&] { SetItemPosition(api_, listView_, move.index, move.to.x, move.to.y); });
     }
 }
 
 void ListViewDesktop::SetViewMode(DWORD viewCode) {
-    modDesktopViewMode::SetDesktopViewMode(api_, viewCode);
+    Guarded(false, [&] { modDesktopViewMode::SetDesktopViewMode(api_, viewCode); });
 }
 
 } // namespace pindrel::modPindrel

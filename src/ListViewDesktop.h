@@ -61,6 +61,10 @@ class ListViewDesktop final : public DesktopAccess {
     void SetViewMode(DWORD viewCode) override;
 
   private:
+    // Runs one of the requests; one that goes unanswered marks the operation so, and when it
+    // points into the buffers, leaves them to the list view.
+    template <typename Request> auto Guarded(bool pointsIntoBuffers, Request request);
+
     WindowsApi& api_;
     Hwnd listView_;
     ListViewMemory memory_;

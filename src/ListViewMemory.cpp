@@ -37,6 +37,9 @@ LPARAM AddressParam(RemoteAddr address) {
 ListViewMemory::~ListViewMemory() {
     // Only what was obtained is released: no call is made with address or handle 0.
     for (Obtained& buffer : buffers_) {
+        if (abandoned_) {
+            break;
+        }
         if (nt_ && buffer.address != RemoteAddr{0}) {
             api_.VirtualFreeEx(process_, buffer.address, 0, win::MEM_RELEASE);
         } else if (!nt_ && buffer.address != RemoteAddr{0}) {

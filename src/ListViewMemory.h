@@ -48,6 +48,10 @@ class ListViewMemory {
     Reach reach() const { return reach_; }
     void Write(RemoteAddr address, const void* data, DWORD size);
     void Read(RemoteAddr address, void* data, DWORD size);
+    // A request pointing into the buffers went unanswered: the list view may still take it once
+    // its thread runs again, so the buffers are left as they are (a few pages of the shell's
+    // memory) rather than freed under it; only the handle is closed.
+    void Abandon() { abandoned_ = true; }
 
   private:
     // The process handle with memory access, opened once; 0 when it cannot be opened.
@@ -69,6 +73,7 @@ class ListViewMemory {
     };
     Obtained buffers_[2];
     Reach reach_ = Reach::Reached;
+    bool abandoned_ = false;
 };
 
 } // namespace pindrel::modPindrel

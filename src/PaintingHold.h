@@ -9,8 +9,10 @@ namespace pindrel {
 
 // WM_SETREDRAW FALSE on Engage(); when the hold ends, WM_SETREDRAW TRUE and one invalidation of
 // the whole window, which turning painting on does not bring about by itself. Nothing is sent
-// unless Engage() was called, and nothing twice. No memory of either process is involved, so it
-// is the same on every transport and bitness.
+// unless Engage() was called. No memory of either process is involved, so it is the same on every
+// transport and bitness. A window that did not answer (PostOnly(), or the request to turn painting
+// on going unanswered) gets WM_SETREDRAW TRUE posted, so that it paints again once it takes its
+// messages again (twice TRUE does no harm).
 class PaintingHold {
   public:
     PaintingHold(WindowsApi& api, Hwnd window) : api_(api), window_(window) {}
@@ -21,7 +23,16 @@ class PaintingHold {
             return;
         }
         try {
-            DesktopRequest(api_, window_, win::WM_SETREDRAW, 1, 0);
+            if (!postOnly_) {
+                DesktopRequest(api_, window_, win::WM_SETREDRAW, 1, 0);
+            }
+        } catch (...) {
+            postOnly_ = true; // it did not answer, or the request failed on its way
+        }
+        try {
+            if (postOnly_) {
+                api_.PostMessageA(window_, win::WM_SETREDRAW, 1, 0);
+            }
             api_.InvalidateRect(window_, nullptr, 1);
         } catch (...) {
             // Nothing more can be done from here, and a destructor must not throw.
@@ -36,11 +47,14 @@ class PaintingHold {
         engaged_ = true;
         DesktopRequest(api_, window_, win::WM_SETREDRAW, 0, 0);
     }
+    // The window did not answer: painting is turned on again by a posted message.
+    void PostOnly() { postOnly_ = true; }
 
   private:
     WindowsApi& api_;
     Hwnd window_;
     bool engaged_ = false;
+    bool postOnly_ = false;
 };
 
 } // namespace pindrel

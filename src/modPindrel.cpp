@@ -268,6 +268,9 @@ RestoreReport RestoreLayout(WindowsApi& api, DesktopAccess& desktop, ProgramStat
             }
         });
         step([&] { desktop.MoveItems(moves); });
+        if (!desktop.Answering()) {
+            hold.PostOnly();
+        }
     }
 
     if (state.autoArrangeFlag) {

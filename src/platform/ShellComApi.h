@@ -104,8 +104,7 @@ class ShellComApi {
 
     virtual HRESULT IFolderView_ItemCount(ComObject view, UINT flags, std::int32_t* count) = 0;
     virtual HRESULT IFolderView_Item(ComObject view, std::int32_t index, ComItemId* id) = 0;
-    virtual HRESULT IFolderView_GetFolder(ComObject view, ComInterface iid,
-                                          ComObject* folder) = 0;
+    virtual HRESULT IFolderView_GetFolder(ComObject view, ComInterface iid, ComObject* folder) = 0;
     virtual HRESULT IFolderView_GetItemPosition(ComObject view, ComItemId id, Point* point) = 0;
     virtual HRESULT IFolderView_SelectAndPositionItems(ComObject view, UINT count,
                                                        const ComItemId* ids, const Point* points,
@@ -113,8 +112,7 @@ class ShellComApi {
     virtual HRESULT IFolderView_GetCurrentViewMode(ComObject view, UINT* mode) = 0;
     virtual HRESULT IFolderView_SetCurrentViewMode(ComObject view, UINT mode) = 0;
     virtual HRESULT IFolderView2_GetCurrentFolderFlags(ComObject view, DWORD* flags) = 0;
-    virtual HRESULT IFolderView2_SetCurrentFolderFlags(ComObject view, DWORD mask,
-                                                       DWORD flags) = 0;
+    virtual HRESULT IFolderView2_SetCurrentFolderFlags(ComObject view, DWORD mask, DWORD flags) = 0;
     // The item's display name; the STRRET Windows gives is turned into text at the seam.
     virtual HRESULT IShellFolder_GetDisplayNameOf(ComObject folder, ComItemId id, DWORD flags,
                                                   std::u16string* name) = 0;

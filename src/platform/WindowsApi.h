@@ -128,7 +128,6 @@ constexpr DWORD ERROR_TIMEOUT = 1460;
 // The shell's COM calls are the ShellComApi part.
 class WindowsApi : public ShellComApi {
   public:
-
     // advapi32. Sizes count UTF-16 units.
     virtual BOOL GetUserNameW(char16_t* buffer, DWORD* size) = 0;
 
@@ -209,6 +208,9 @@ class WindowsApi : public ShellComApi {
     // when the window is gone.
     virtual LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT flags, UINT timeout, std::uintptr_t* result) = 0;
+    // Queues the message for the window's thread, which handles it when it next takes its
+    // messages (at once, for a thread that answers; once it answers again, for one that hangs).
+    virtual BOOL PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
     // Adds `rect` (the whole client area when it is null) to the window's update region, to be
     // painted (its background erased first when `erase` is nonzero). Window 0 would mean every
     // window on the screen.

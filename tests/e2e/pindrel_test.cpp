@@ -37,10 +37,15 @@ class PindrelTest : public E2eTest {
     }
 };
 
-// Save, scramble, restore: every name through the real list view in the shell's process, the code
-// page and the file byte for byte, and every icon back, moved with auto-arrange off and with the
-// list view's painting held. The desktop is the first of two list views in the shell view. A save
+// Save, scramble, restore, through each transport in turn: Explorer's folder view (the
+// stand-in's COM chain over its real list view) and, with the stand-in's COM part off, the list
+// view's messages in the shell's process. Every name, the code page and the file byte for byte
+// are the same through both; every icon back, moved with auto-arrange off and with the list view's
+// painting held. A folder-view run sends the list view no request that needs its memory and
+// allocates none there. The desktop is the first of two list views in the shell view. A save
 // replaces the file whole or not at all; a layout held open by another program stops a restore.
+// The second pass first restores the layout the first pass saved: one transport reads what the
+// other wrote.
 TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     ASSERT_EQ(session().info("acp") + " " + session().info("twipsperpixel"), "1252 15,15")
         << "the expected bytes are those of code page 1252, the expected cursor at 96 DPI";
@@ -66,29 +71,8 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
         icons.push_back(icon);
         saved += (line.empty() ? icon : line) + "\r\n";
     }
-    StartDesktop("shape=twolistviews\nautoarrange=1\n" + Lines(icons) +
-                 "[second]\n31,32,Other one\n");
     const fs::path exe = CopyPindrel("app");
     const fs::path layout = LayoutOf(exe);
-    ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
-    EXPECT_EQ(ReadFile(layout), saved);
-    EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
-    // The save switched auto-arrange off, moved nothing and left painting alone.
-    ExpectNumbers(Dump(), {{"autoarrange", 0}, {"moves", 0}, {"redrawoff", 0}});
-
-    // An icon moves; a save while the file is held open by another program ends with status 2
-    // and leaves the file and no temporary one. (The other ways a replace fails are the unit
-    // tests' on the simulated session.)
-    Tool("hostctl", {"move", "0", "-2", "-3"});
-    EXPECT_EQ(HostRun({"runlocked", WinPath(layout), WinPath(exe), "pindrel.exe -s"}).at("exit"),
-              "2");
-    EXPECT_EQ(ReadFile(layout), saved);
-    EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
-    // Once nothing stands in the way, the next save replaces the file.
-    ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
-    const std::string resaved = "-2,-3,Work files\r\n" + saved.substr(saved.find("-75"));
-    EXPECT_EQ(ReadFile(layout), resaved);
-
     // The restore's outcome: every icon at its place in the file but the two with no name,
     // which take the cursor: it starts at the middle of the screen when no setting says
     // otherwise and steps 20 pixels down for every icon.
@@ -96,31 +80,84 @@ TEST_F(PindrelTest, SaveReplacesTheLayoutWholeAndARestorePutsEveryIconBack) {
     std::sscanf(session().info("screen").c_str(), "%dx%d", &width, &height);
     const std::string middle = std::to_string(std::lrint(width / 2.0)) + ",";
     Icons expected = icons;
-    expected[0] = "-2,-3,Work files";
     expected[4] = middle + std::to_string(std::lrint(height / 2.0)) + ",";
     expected[5] = middle + std::to_string(std::lrint(height / 2.0) + 20) + ",   ";
-    // Scrambled, and auto-arrange on again as the restore starts. A layout file held open by
-    // another program cannot be read: status 5, and nothing moves.
-    Tool("hostctl", {"scramble"});
-    Tool("hostctl", {"toggle"});
-    const DesktopState scrambled = Dump();
-    ASSERT_EQ(scrambled.Number("autoarrange"), 1);
-    ASSERT_NE(scrambled.icons, expected);
-    EXPECT_EQ(HostRun({"runlocked", WinPath(layout), WinPath(exe), "pindrel.exe -r"}).at("exit"),
-              "5");
-    ExpectNumbers(Dump(), {{"moves", 0}, {"autoarrange", 1}, {"redrawoff", 0}});
-    ASSERT_EQ(Run(exe, "pindrel.exe -r"), 0u);
-    const DesktopState state = Dump();
-    EXPECT_EQ(state.icons, expected);
-    // Auto-arrange was off for every move and is on again now. Every move arrived with painting
-    // off; it was turned off once and on once, is on now, and the list view has painted since. A
-    // restore writes no layout.
     const int moves = static_cast<int>(icons.size());
-    ExpectNumbers(state, {{"moves", moves}, {"heldmoves", moves}, {"arrangedmoves", 0}});
-    ExpectNumbers(state, {{"autoarrange", 1}, {"redrawoff", 1}, {"redrawon", 1}, {"redraw", 1}});
-    EXPECT_GT(state.Number("painted"), scrambled.Number("painted"));
-    EXPECT_EQ(ReadFile(layout), resaved);
-    EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
+    for (const bool folderView : {true, false}) {
+        SCOPED_TRACE(folderView ? "through the folder view" : "through the list view");
+        StartDesktop(std::string(folderView ? "com=1" : "com=0") +
+                     "\nshape=twolistviews\nautoarrange=1\n" + Lines(icons) +
+                     "[second]\n31,32,Other one\n");
+        if (!folderView) {
+            // What the folder view saved, restored through the list view's messages.
+            Tool("hostctl", {"scramble"});
+            ASSERT_EQ(Run(exe, "pindrel.exe -r"), 0u);
+            ASSERT_EQ(Dump().icons, expected);
+            TearDown();
+            StartDesktop("com=0\nshape=twolistviews\nautoarrange=1\n" + Lines(icons) +
+                         "[second]\n31,32,Other one\n");
+        }
+        ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
+        EXPECT_EQ(ReadFile(layout), saved);
+        EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
+        // The save switched auto-arrange off, moved nothing and left painting alone.
+        ExpectNumbers(Dump(), {{"autoarrange", 0}, {"moves", 0}, {"redrawoff", 0}});
+
+        // An icon moves; a save while the file is held open by another program ends with
+        // status 2 and leaves the file and no temporary one. (The other ways a replace fails are
+        // the unit tests' on the simulated session.)
+        Tool("hostctl", {"move", "0", "-2", "-3"});
+        EXPECT_EQ(
+            HostRun({"runlocked", WinPath(layout), WinPath(exe), "pindrel.exe -s"}).at("exit"),
+            "2");
+        EXPECT_EQ(ReadFile(layout), saved);
+        EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
+        // Once nothing stands in the way, the next save replaces the file.
+        ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
+        const std::string resaved = "-2,-3,Work files\r\n" + saved.substr(saved.find("-75"));
+        EXPECT_EQ(ReadFile(layout), resaved);
+
+        // Scrambled, and auto-arrange on again as the restore starts. A layout file held open by
+        // another program cannot be read: status 5, and nothing moves.
+        Tool("hostctl", {"scramble"});
+        Tool("hostctl", {"toggle"});
+        const DesktopState scrambled = Dump();
+        ASSERT_EQ(scrambled.Number("autoarrange"), 1);
+        Icons back = expected;
+        back[0] = "-2,-3,Work files";
+        ASSERT_NE(scrambled.icons, back);
+        EXPECT_EQ(
+            HostRun({"runlocked", WinPath(layout), WinPath(exe), "pindrel.exe -r"}).at("exit"),
+            "5");
+        ExpectNumbers(Dump(),
+                      {{"moves", 0}, {"commoves", 0}, {"autoarrange", 1}, {"redrawoff", 0}});
+        ASSERT_EQ(Run(exe, "pindrel.exe -r"), 0u);
+        const DesktopState state = Dump();
+        EXPECT_EQ(state.icons, back);
+        // Auto-arrange was off for every move and is on again now. Painting was turned off once
+        // and on once, is on now, and the list view has painted since. A restore writes no
+        // layout. Through the folder view every move went in one call, with no list-view request
+        // that needs the shell's memory and no allocation there; through the list view, every
+        // move arrived with painting off.
+        ExpectNumbers(state, {{"arrangedmoves", 0}, {"autoarrange", 1}, {"redrawoff", 1}});
+        ExpectNumbers(state, {{"redrawon", 1}, {"redraw", 1}});
+        if (folderView) {
+            ExpectNumbers(state, {{"commoves", moves},
+                                  {"moves", 0},
+                                  {"getitems", 0},
+                                  {"getpositions", 0},
+                                  {"foreignallocs", 0}});
+        } else {
+            ExpectNumbers(state, {{"commoves", 0}, {"moves", moves}, {"heldmoves", moves}});
+            EXPECT_GT(state.Number("foreignallocs"), 0) << "the list view's buffers";
+        }
+        EXPECT_GT(state.Number("painted"), scrambled.Number("painted"));
+        EXPECT_EQ(ReadFile(layout), resaved);
+        EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
+        // The next pass starts from the layout of the first.
+        WriteFile(layout, saved);
+        TearDown();
+    }
 }
 
 // The desktop in the shape Windows 7 to 11 take with a wallpaper slideshow ("Progman" empty, the
@@ -148,31 +185,84 @@ TEST_F(PindrelTest, TheStoredViewModeOnTheDesktopUnderWorkerW) {
     EXPECT_EQ(Dump().icons, icons) << "placed before the switch re-arranged them";
 }
 
-// The desktop list view destroyed in the middle, right after a given request of Pindrel's: a save
-// fails (status 1 when it was gone before the names, 4 while they were read) and leaves the old
-// layout byte for byte and no temporary file; a restore ends quietly, and the icon it had moved
-// stays moved.
+// The desktop going away in the middle, right after a given request of Pindrel's: a save fails
+// with status 4 and leaves the old layout byte for byte and no temporary file; a restore ends
+// quietly, and the icon it had moved stays moved. Through the list view's messages the list view
+// itself is destroyed after n of them; through the folder view the COM server goes away after n
+// calls (past the chain to the view, which the list view would take over from), the list view
+// staying.
 TEST_F(PindrelTest, ADesktopThatVanishesMidwayLosesNoLayout) {
     const fs::path exe = CopyPindrel("app");
     const std::string old = "200,210,One\r\n300,310,Two\r\n";
     const struct {
-        int after; // requests answered; a save: count, two positions, count, two names, count
+        const char* scenario;
         const char* line;
         unsigned long status;
-    } scenes[] = {{3, "pindrel.exe -s", 1}, {5, "pindrel.exe -s", 4}, {9, "pindrel.exe -r", 0}};
+    } scenes[] = {
+        // A save's requests: count, two positions, count, two names, count.
+        {"com=0\nvanish=3", "pindrel.exe -s", 4},
+        {"com=0\nvanish=5", "pindrel.exe -s", 4},
+        // A restore's list-view requests: the view, the count, painting off, two names, two moves,
+        // painting on (the switch itself is no list-view request).
+        {"com=0\nvanish=6", "pindrel.exe -r", 0},
+        // The chain to the view takes five calls that reach the server: past it, in the
+        // positions and in the names of a save, in the names of a restore.
+        {"comvanish=8", "pindrel.exe -s", 4},
+        {"comvanish=13", "pindrel.exe -s", 4},
+        {"comvanish=10", "pindrel.exe -r", 4},
+    };
     for (const auto& scene : scenes) {
-        SCOPED_TRACE(std::string(scene.line) + ", gone after " + std::to_string(scene.after));
+        SCOPED_TRACE(std::string(scene.line) + ", " + scene.scenario);
         WriteFile(LayoutOf(exe), old);
-        StartDesktop("vanish=" + std::to_string(scene.after) + "\n10,20,One\n30,40,Two\n");
+        StartDesktop(std::string(scene.scenario) + "\n10,20,One\n30,40,Two\n");
         EXPECT_EQ(Run(exe, scene.line), scene.status);
         const DesktopState state = Dump();
-        EXPECT_EQ(state.values.at("vanished"), "1");
+        const bool listView = std::string(scene.scenario).rfind("com=0", 0) == 0;
+        EXPECT_EQ(state.values.at(listView ? "vanished" : "comvanished"), "1");
         EXPECT_EQ(ReadFile(LayoutOf(exe)), old);
         EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
-        if (scene.status == 0) {
+        if (listView && scene.status == 0) {
             EXPECT_EQ(state.icons.at(0), "200,210,One");
             EXPECT_NE(state.icons.at(1), "300,310,Two");
         }
+        TearDown();
+    }
+}
+
+// A desktop whose thread stops answering (Explorer hung): through the folder view (the COM server
+// lives on the list view's thread) and through the list view's messages, a save ends with 4 and
+// keeps the old layout, a restore ends with 4 and leaves painting asked back on; neither waits for
+// the desktop to come back. The time each run took is printed (the limit is 5 s a request).
+TEST_F(PindrelTest, ADesktopThatStopsAnsweringEndsTheRunWithFour) {
+    const fs::path exe = CopyPindrel("app");
+    const std::string old = "200,210,One\r\n300,310,Two\r\n";
+    const struct {
+        const char* scenario;
+        const char* line;
+    } scenes[] = {
+        // Hung before the run starts: the first call of the folder view's chain waits.
+        {"", "pindrel.exe -s"},
+        {"", "pindrel.exe -r"},
+        // Hung in the middle of the list view's requests: after the positions, after the moves.
+        {"com=0\nhangms=8000\nhangafter=3\n", "pindrel.exe -s"},
+        {"com=0\nhangms=8000\nhangafter=6\n", "pindrel.exe -r"},
+    };
+    for (const auto& scene : scenes) {
+        SCOPED_TRACE(std::string(scene.line) + ", " + scene.scenario);
+        WriteFile(LayoutOf(exe), old);
+        StartDesktop(std::string(scene.scenario) + "10,20,One\n30,40,Two\n");
+        if (*scene.scenario == '\0')
+            Tool("hostctl", {"hang", "8000"});
+        const auto run = HostRun({"run", WinPath(exe), scene.line});
+        EXPECT_EQ(run.at("exit"), "4");
+        std::printf("%s against a hung desktop (%s): ended after %s us\n", scene.line,
+                    *scene.scenario ? "list view" : "folder view", run.at("elapsed_us").c_str());
+        EXPECT_EQ(ReadFile(LayoutOf(exe)), old);
+        EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
+        // Once the desktop answers again (the first dump waits for that; the messages posted to
+        // it are taken after that request), painting is on: asked back on, or never held.
+        Dump();
+        EXPECT_EQ(Dump().Number("redraw"), 1);
         TearDown();
     }
 }

@@ -19,11 +19,11 @@
 #include <windows.h>
 
 #include <exdisp.h>
+#include <servprov.h>
 #include <shlguid.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <shobjidl.h>
-#include <servprov.h>
 
 namespace pindrel {
 
@@ -96,7 +96,8 @@ template <typename Result, typename Call> HRESULT OnWorker(Result* out, Call cal
 }
 
 template <typename Interface> Interface* As(ComObject object) {
-    return reinterpret_cast<Interface*>(static_cast<std::uintptr_t>(static_cast<std::uint64_t>(object)));
+    return reinterpret_cast<Interface*>(
+        static_cast<std::uintptr_t>(static_cast<std::uint64_t>(object)));
 }
 
 ComObject FromPointer(void* pointer) {
@@ -104,7 +105,8 @@ ComObject FromPointer(void* pointer) {
 }
 
 PCUITEMID_CHILD AsId(ComItemId id) {
-    return reinterpret_cast<PCUITEMID_CHILD>(static_cast<std::uintptr_t>(static_cast<std::uint64_t>(id)));
+    return reinterpret_cast<PCUITEMID_CHILD>(
+        static_cast<std::uintptr_t>(static_cast<std::uint64_t>(id)));
 }
 
 ComItemId FromId(PITEMID_CHILD id) {
@@ -221,8 +223,8 @@ HRESULT NativeWindowsApi::IServiceProvider_QueryService(ComObject provider, ComS
     (void)service; // the one service the program asks for
     return OnWorker(object, [provider, iid](ComObject& result) {
         void* pointer = nullptr;
-        const ::HRESULT hr =
-            As<IServiceProvider>(provider)->QueryService(SID_STopLevelBrowser, IidOf(iid), &pointer);
+        const ::HRESULT hr = As<IServiceProvider>(provider)->QueryService(SID_STopLevelBrowser,
+                                                                          IidOf(iid), &pointer);
         result = FromPointer(pointer);
         return hr;
     });
@@ -278,7 +280,8 @@ HRESULT NativeWindowsApi::IFolderView_GetItemPosition(ComObject view, ComItemId 
     return OnWorker(point, [view, id](Point& result) {
         POINT position{};
         const ::HRESULT hr = As<IFolderView>(view)->GetItemPosition(AsId(id), &position);
-        result = Point{static_cast<std::int32_t>(position.x), static_cast<std::int32_t>(position.y)};
+        result =
+            Point{static_cast<std::int32_t>(position.x), static_cast<std::int32_t>(position.y)};
         return hr;
     });
 }
@@ -310,9 +313,8 @@ HRESULT NativeWindowsApi::IFolderView_GetCurrentViewMode(ComObject view, UINT* m
 }
 
 HRESULT NativeWindowsApi::IFolderView_SetCurrentViewMode(ComObject view, UINT mode) {
-    return OnWorker(static_cast<int*>(nullptr), [view, mode](int&) {
-        return As<IFolderView>(view)->SetCurrentViewMode(mode);
-    });
+    return OnWorker(static_cast<int*>(nullptr),
+                    [view, mode](int&) { return As<IFolderView>(view)->SetCurrentViewMode(mode); });
 }
 
 HRESULT NativeWindowsApi::IFolderView2_GetCurrentFolderFlags(ComObject view, DWORD* flags) {
@@ -331,8 +333,8 @@ HRESULT NativeWindowsApi::IFolderView2_SetCurrentFolderFlags(ComObject view, DWO
     });
 }
 
-HRESULT NativeWindowsApi::IShellFolder_GetDisplayNameOf(ComObject folder, ComItemId id,
-                                                        DWORD flags, std::u16string* name) {
+HRESULT NativeWindowsApi::IShellFolder_GetDisplayNameOf(ComObject folder, ComItemId id, DWORD flags,
+                                                        std::u16string* name) {
     return OnWorker(name, [folder, id, flags](std::u16string& result) {
         STRRET text{};
         ::HRESULT hr = As<IShellFolder>(folder)->GetDisplayNameOf(AsId(id), flags, &text);

@@ -298,6 +298,11 @@ LRESULT NativeWindowsApi::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM 
     return static_cast<LRESULT>(sent);
 }
 
+BOOL NativeWindowsApi::PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessageA(ToHwnd(window), message, static_cast<::WPARAM>(wParam),
+                          static_cast<::LPARAM>(lParam));
+}
+
 BOOL NativeWindowsApi::InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) {
     if (!rect) {
         return ::InvalidateRect(ToHwnd(window), nullptr, erase);

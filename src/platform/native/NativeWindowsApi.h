@@ -63,6 +63,7 @@ class NativeWindowsApi : public WindowsApi {
     Hwnd GetParent(Hwnd window) override;
     LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeout, std::uintptr_t* result) override;
+    BOOL PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
 
     // ShellComApi (NativeShellCom.cpp): each call made on a worker thread, within the time limit.
@@ -70,15 +71,14 @@ class NativeWindowsApi : public WindowsApi {
     void CoUninitialize() override;
     HRESULT CoCreateInstance(ComClass clsid, DWORD clsContext, ComInterface iid,
                              ComObject* object) override;
-    HRESULT IUnknown_QueryInterface(ComObject object, ComInterface iid,
-                                    ComObject* other) override;
+    HRESULT IUnknown_QueryInterface(ComObject object, ComInterface iid, ComObject* other) override;
     std::uint32_t IUnknown_Release(ComObject object) override;
     void CoTaskMemFree(ComItemId id) override;
     HRESULT IShellWindows_FindWindowSW(ComObject shellWindows, std::int32_t csidl,
                                        std::int32_t swClass, DWORD options, Hwnd* window,
                                        ComObject* dispatch) override;
-    HRESULT IServiceProvider_QueryService(ComObject provider, ComService service,
-                                          ComInterface iid, ComObject* object) override;
+    HRESULT IServiceProvider_QueryService(ComObject provider, ComService service, ComInterface iid,
+                                          ComObject* object) override;
     HRESULT IShellBrowser_QueryActiveShellView(ComObject browser, ComObject* view) override;
     HRESULT IOleWindow_GetWindow(ComObject oleWindow, Hwnd* window) override;
     HRESULT IFolderView_ItemCount(ComObject view, UINT flags, std::int32_t* count) override;

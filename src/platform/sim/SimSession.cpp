@@ -247,6 +247,17 @@ void SimSession::HangAfterRequests(Hwnd window, int requests) {
     impl_->windows.Thread(impl_->windows.Need(window, false).owner).answersLeft =
         requests < 0 ? 0 : requests;
 }
+void SimSession::EndHang(Hwnd window) {
+    SimThread& thread = impl_->windows.Thread(impl_->windows.Need(window, false).owner);
+    thread.answersLeft = -1;
+    thread.hungSince.reset();
+    const std::vector<SimThread::Pending> pending = std::move(thread.pending);
+    thread.pending.clear();
+    for (const SimThread::Pending& m : pending) {
+        if (SimWindow* w = impl_->windows.Find(m.window))
+            impl_->shell.Handle(m.window, *w, m.message, m.wParam, m.lParam);
+    }
+}
 void SimSession::DestroyWindowAfterRequests(Hwnd window, int requests) {
     if (requests <= 0)
         impl_->windows.Destroy(window);

@@ -176,6 +176,10 @@ class SimSession : public WindowsApi, public Runtime {
     // and fails with ERROR_TIMEOUT, or at once with SMTO_ABORTIFHUNG once the thread has answered
     // nothing for 5 seconds.
     void HangAfterRequests(Hwnd window, int requests);
+    // The thread of `window`'s process answers again: it takes the messages queued for it in
+    // the meantime, in order (a request among them that points at memory no longer there is a
+    // fault, as it would crash the shell).
+    void EndHang(Hwnd window);
     // A list view that answers as no desktop does: LVM_GETITEMCOUNT gives `count` whatever its
     // items (std::nullopt: their number again), and its texts fill the whole buffer with no NUL.
     void SetReportedItemCount(Hwnd listView, std::optional<LRESULT> count);
@@ -272,6 +276,7 @@ class SimSession : public WindowsApi, public Runtime {
     Hwnd GetParent(Hwnd window) override;
     LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeout, std::uintptr_t* result) override;
+    BOOL PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
     // Window 0 (every window on the screen) is recorded as a fault; a window that is gone fails.
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;
 

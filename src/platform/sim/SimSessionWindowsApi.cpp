@@ -200,8 +200,11 @@ LRESULT SimSession::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam
         thread.hungSince = impl_->clock.nowMs;
     if (thread.hungSince) {
         const bool knownHung = impl_->clock.nowMs - *thread.hungSince >= kHungAfterMs;
-        if (!(knownHung && (flags & SMTO_ABORTIFHUNG)))
+        if (!(knownHung && (flags & SMTO_ABORTIFHUNG))) {
+            // The sender waited in vain; the message stays for the thread to take later.
             impl_->clock.Advance(timeout);
+            thread.pending.push_back({window, message, wParam, lParam});
+        }
         impl_->lastError = ERROR_TIMEOUT;
         return 0;
     }
@@ -212,6 +215,26 @@ LRESULT SimSession::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam
         *result = static_cast<std::uintptr_t>(answer);
     if (w->destroyAfter > 0 && --w->destroyAfter == 0)
         impl_->windows.Destroy(window);
+    return 1;
+}
+
+BOOL SimSession::PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
+    impl_->log.Call(
+        SimCall{"PostMessageA", window, message, wParam, static_cast<std::int64_t>(lParam), {}});
+    SimWindow* w = impl_->windows.Find(window);
+    if (!w) {
+        impl_->lastError = ERROR_INVALID_WINDOW_HANDLE;
+        return 0;
+    }
+    if (message >= 0x1000) {
+        impl_->log.Fault("PostMessageA of a list-view request: its answer and its memory are lost");
+        return 0;
+    }
+    SimThread& thread = impl_->windows.Thread(w->owner);
+    if (thread.hungSince || thread.answersLeft == 0)
+        thread.pending.push_back({window, message, wParam, lParam});
+    else
+        impl_->shell.Handle(window, *w, message, wParam, lParam);
     return 1;
 }
 

@@ -94,6 +94,15 @@ struct SimShell {
 struct SimThread {
     int answersLeft = -1;
     std::optional<std::uint64_t> hungSince; // the session's time it stopped answering
+    // Messages it will take once it answers again: those posted to it, and those sent to it whose
+    // sender stopped waiting (the message stays queued; its answer goes nowhere).
+    struct Pending {
+        Hwnd window;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    std::vector<Pending> pending;
 };
 
 class SimWindows {
