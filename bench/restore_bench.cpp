@@ -12,6 +12,8 @@
 //
 // "unheld" leaves out the requests that make the hold (WM_SETREDRAW and InvalidateRect): the
 // program itself always holds painting; only this tool can drop it.
+#include "DesktopRequest.h"
+#include "ListViewDesktop.h"
 #include "modPindrel.h"
 #include "platform/native/NativeWindowsApi.h"
 
@@ -72,7 +74,7 @@ int Restore(BenchApi& api, const char* layoutFile) {
     const double start = Now();
     const modPindrel::RestoreReport report = modPindrel::RestoreLayout(api, state, text);
     const double elapsed = Now() - start;
-    if (!report.listViewFound) {
+    if (*report.transport == '\0') {
         std::fprintf(stderr, "restore_bench: no desktop list view found\n");
         return 2;
     }
@@ -89,7 +91,8 @@ int Floor(BenchApi& api, bool hold) {
         return 2;
     }
     ProgramState state;
-    const std::int32_t count = modPindrel::CapturePositions(api, state);
+    modPindrel::ListViewDesktop desktop(api, listView);
+    const std::int32_t count = modPindrel::CapturePositions(desktop, state);
     const double start = Now();
     if (hold) {
         DesktopRequest(api, listView, win::WM_SETREDRAW, 0, 0);

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Figures of the real pindrel.exe under Wine (a measurement, not a test): the save ("-s") and the
-# restore ("-r") of desktops of 100 and 1,000 icons on the stand-in desktop, and in the same run
-# the bare cost of one cross-process list-view request (hostctl roundtrip). Prints the time per
-# icon and its ratio to that bare request.
+# restore ("-r") of desktops of 100 and 1,000 icons on the stand-in desktop, through each
+# transport (Explorer's folder view, the stand-in's COM part; and the list view's messages, with
+# that part off), and in the same run the bare cost of one request of each (hostctl comroundtrip:
+# one IFolderView::ItemCount; hostctl roundtrip: one LVM_GETITEMCOUNT). Prints the time per icon
+# and, for the list view, its ratio to the two bare requests an icon needs (a save asks each
+# icon's position and name, a restore its name and moves it).
 #
 # The restore is also timed inside its own process by restore_bench.exe (bench/restore_bench.cpp),
 # once with the list view's painting held as the program holds it and once without, beside the
@@ -71,11 +74,14 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A desktop of $1 icons in rows across the screen, auto-arrange off, icon view.
+# A desktop of $1 icons in rows across the screen, auto-arrange off, icon view, its COM part on
+# ($2 = 1) or off (0), and no watch for other programs' allocations (it costs every request).
 start_host() {
     local n=$1 scenario=$WORK/scenario-$1.txt ready=$WORK/ready-$1.txt
     {
         echo "autoarrange=0"
+        echo "com=$2"
+        echo "allocwatch=0"
         for ((i = 0; i < n; i++)); do
             echo "$((10 + (i % 40) * 25)),$((10 + (i / 40) * 30)),Icon $i"
         done
@@ -127,65 +133,79 @@ hostctl writeini "$(winpath "$WORK/app/pindrel.ini")" IconType "$PROFILE" Icon >
 
 declare -A SAVE RESTORE TRIP HELD UNHELD FLOOR_HELD FLOOR_UNHELD
 SIZES=(100 1000)
-for n in 0 "${SIZES[@]}"; do
-    start_host "$n"
-    if ((n > 0)); then
-        TRIP[$n]=$(hostctl roundtrip "$ROUND_TRIPS" | sed -n 's/^mean_us=//p')
-    fi
-    saves=()
-    restores=()
-    for ((r = 0; r < RUNS; r++)); do
-        saves+=("$(timed_run -s)")
+for com in 1 0; do
+    for n in 0 "${SIZES[@]}"; do
+        start_host "$n" "$com"
         if ((n > 0)); then
-            hostctl scramble >/dev/null
+            if ((com == 1)); then
+                TRIP[$com,$n]=$(hostctl comroundtrip "$ROUND_TRIPS" | sed -n 's/^mean_us=//p')
+            else
+                TRIP[$com,$n]=$(hostctl roundtrip "$ROUND_TRIPS" | sed -n 's/^mean_us=//p')
+            fi
         fi
-        restores+=("$(timed_run -r)")
-    done
-    SAVE[$n]=$(printf '%s\n' "${saves[@]}" | median)
-    RESTORE[$n]=$(printf '%s\n' "${restores[@]}" | median)
-    if ((n > 0)); then
-        # The layout file holds the positions of the last save; every restore starts scrambled.
-        held=() unheld=() floorHeld=() floorUnheld=()
+        saves=()
+        restores=()
         for ((r = 0; r < RUNS; r++)); do
-            hostctl scramble >/dev/null
-            held+=("$(restore_bench restore held "$LAYOUT")")
-            hostctl scramble >/dev/null
-            unheld+=("$(restore_bench restore unheld "$LAYOUT")")
-            floorHeld+=("$(restore_bench floor held)")
-            floorUnheld+=("$(restore_bench floor unheld)")
+            saves+=("$(timed_run -s)")
+            if ((n > 0)); then
+                hostctl scramble >/dev/null
+            fi
+            restores+=("$(timed_run -r)")
         done
-        HELD[$n]=$(printf '%s\n' "${held[@]}" | median)
-        UNHELD[$n]=$(printf '%s\n' "${unheld[@]}" | median)
-        FLOOR_HELD[$n]=$(printf '%s\n' "${floorHeld[@]}" | median)
-        FLOOR_UNHELD[$n]=$(printf '%s\n' "${floorUnheld[@]}" | median)
-    fi
-    stop_host
+        SAVE[$com,$n]=$(printf '%s\n' "${saves[@]}" | median)
+        RESTORE[$com,$n]=$(printf '%s\n' "${restores[@]}" | median)
+        if ((n > 0 && com == 0)); then
+            # The layout file holds the positions of the last save; every restore starts
+            # scrambled.
+            held=() unheld=() floorHeld=() floorUnheld=()
+            for ((r = 0; r < RUNS; r++)); do
+                hostctl scramble >/dev/null
+                held+=("$(restore_bench restore held "$LAYOUT")")
+                hostctl scramble >/dev/null
+                unheld+=("$(restore_bench restore unheld "$LAYOUT")")
+                floorHeld+=("$(restore_bench floor held)")
+                floorUnheld+=("$(restore_bench floor unheld)")
+            done
+            HELD[$n]=$(printf '%s\n' "${held[@]}" | median)
+            UNHELD[$n]=$(printf '%s\n' "${unheld[@]}" | median)
+            FLOOR_HELD[$n]=$(printf '%s\n' "${floorHeld[@]}" | median)
+            FLOOR_UNHELD[$n]=$(printf '%s\n' "${floorUnheld[@]}" | median)
+        fi
+        stop_host
+    done
 done
 
 echo "pindrel.exe under $(wine --version), median of $RUNS runs each"
-printf 'one list-view round trip (LVM_GETITEMCOUNT, mean of %d):' "$ROUND_TRIPS"
-for n in "${SIZES[@]}"; do
-    printf ' %s us with %d icons;' "${TRIP[$n]}" "$n"
-done
-echo
-printf 'fixed cost of a run (no icons): save %.1f ms, restore %.1f ms\n' \
-    "$(bc -l <<<"${SAVE[0]} / 1000")" "$(bc -l <<<"${RESTORE[0]} / 1000")"
-printf '%-8s %6s %12s %14s %16s\n' "" icons "total ms" "per icon us" "round trips"
-for what in save restore; do
+for com in 1 0; do
+    if ((com == 1)); then name="folder view" request="IFolderView::ItemCount"; else
+        name="list view" request="LVM_GETITEMCOUNT"; fi
+    echo
+    echo "through the $name"
+    printf 'one bare request (%s, mean of %d):' "$request" "$ROUND_TRIPS"
     for n in "${SIZES[@]}"; do
-        if [ $what = save ]; then
-            total=${SAVE[$n]} base=${SAVE[0]}
-        else
-            total=${RESTORE[$n]} base=${RESTORE[0]}
-        fi
-        per=$(bc -l <<<"($total - $base) / $n")
-        printf '%-8s %6d %12.1f %14.1f %16.1f\n' "$what" "$n" "$(bc -l <<<"$total / 1000")" \
-            "$per" "$(bc -l <<<"$per / ${TRIP[$n]}")"
+        printf ' %s us with %d icons;' "${TRIP[$com,$n]}" "$n"
+    done
+    echo
+    printf 'fixed cost of a run (no icons): save %.1f ms, restore %.1f ms\n' \
+        "$(bc -l <<<"${SAVE[$com,0]} / 1000")" "$(bc -l <<<"${RESTORE[$com,0]} / 1000")"
+    printf '%-8s %6s %12s %14s %22s\n' "" icons "total ms" "per icon us" "per icon / 2 requests"
+    for what in save restore; do
+        for n in "${SIZES[@]}"; do
+            if [ $what = save ]; then
+                total=${SAVE[$com,$n]} base=${SAVE[$com,0]}
+            else
+                total=${RESTORE[$com,$n]} base=${RESTORE[$com,0]}
+            fi
+            per=$(bc -l <<<"($total - $base) / $n")
+            printf '%-8s %6d %12.1f %14.1f %22.2f\n' "$what" "$n" "$(bc -l <<<"$total / 1000")" \
+                "$per" "$(bc -l <<<"$per / (2 * ${TRIP[$com,$n]})")"
+        done
     done
 done
 
 echo
-echo "the restore alone, timed inside restore_bench.exe (median of $RUNS runs each), in ms:"
+echo "the restore through the list view alone, timed inside restore_bench.exe (median of $RUNS"
+echo "runs each), in ms:"
 printf '%6s %14s %14s %22s %22s\n' icons "painting held" "not held" "bare moves, held" \
     "bare moves, not held"
 for n in "${SIZES[@]}"; do
