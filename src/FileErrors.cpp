@@ -52,6 +52,11 @@ Failure FileFailure(DWORD windowsError, const std::u16string& path) {
     case win::ERROR_FILENAME_EXCED_RANGE:
         return Failure(errors::kPathFileAccess, "Path/File access error (the name is too long)",
                        subject);
+    case win::ERROR_UNABLE_TO_REMOVE_REPLACED:
+    case win::ERROR_UNABLE_TO_MOVE_REPLACEMENT:
+    case win::ERROR_UNABLE_TO_MOVE_REPLACEMENT_2:
+        return Failure(errors::kPathFileAccess,
+                       "Path/File access error (the file could not be replaced)", subject);
     case win::ERROR_INVALID_NAME:
     case win::ERROR_BAD_PATHNAME:
     case win::ERROR_DIRECTORY:

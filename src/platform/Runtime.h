@@ -53,9 +53,12 @@ class Runtime {
     virtual void CloseFile(int fileNumber) = 0;
 
     // Replaces `target` by `source` in one step (the old target stays whole until the new one
-    // takes its place), and flushes the change to disk. Fails when the target is locked or
-    // read-only, or the folder cannot be written.
-    virtual void ReplaceFile(const std::u16string& source, const std::u16string& target) = 0;
+    // takes its place), and flushes the change to disk; with a `backup` path, an existing target
+    // becomes that file in the same step (an older backup is replaced). Fails when the target (or
+    // the backup) is locked or read-only, or the folder cannot be written: every file is then as
+    // it was.
+    virtual void ReplaceFile(const std::u16string& source, const std::u16string& target,
+                             const std::u16string& backup = {}) = 0;
     // Deletes a file; does nothing when it is missing. Never fails.
     virtual void DeleteFileQuietly(const std::u16string& path) noexcept = 0;
 };

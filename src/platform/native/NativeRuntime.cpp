@@ -236,7 +236,23 @@ void NativeRuntime::CloseFile(int fileNumber) {
     }
 }
 
-void NativeRuntime::ReplaceFile(const std::u16string& source, const std::u16string& target) {
+void NativeRuntime::ReplaceFile(const std::u16string& source, const std::u16string& target,
+                                const std::u16string& backup) {
+    const bool keepOld =
+        !backup.empty() && ::GetFileAttributesW(Wide(target)) != INVALID_FILE_ATTRIBUTES;
+    if (keepOld) {
+        // The old file becomes the backup and the new one takes its place in one step.
+        if (::ReplaceFileW(Wide(target), Wide(source), Wide(backup), 0, nullptr, nullptr)) {
+            return;
+        }
+        const ::DWORD error = ::GetLastError();
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
+            // The old file went to the backup's name, the new one did not take its place: the old
+            // one goes back, so that the layout is there as it was.
+            ::MoveFileExW(Wide(backup), Wide(target), MOVEFILE_WRITE_THROUGH);
+        }
+        throw FileFailure(error, target);
+    }
     if (!::MoveFileExW(Wide(source), Wide(target),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         const ::DWORD error = ::GetLastError();

@@ -34,7 +34,8 @@ class NativeRuntime final : public Runtime {
     int OpenForInput(const std::u16string& path) override;
     std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size) override;
     void CloseFile(int fileNumber) override;
-    void ReplaceFile(const std::u16string& source, const std::u16string& target) override;
+    void ReplaceFile(const std::u16string& source, const std::u16string& target,
+                     const std::u16string& backup = {}) override;
     void DeleteFileQuietly(const std::u16string& path) noexcept override;
 
   private:

@@ -19,6 +19,7 @@ namespace {
 // What a damaged disk answers: ERROR_WRITE_FAULT and ERROR_CRC ("data error").
 constexpr DWORD kWriteFault = 29;
 constexpr DWORD kDataError = 23;
+constexpr DWORD kUnableToRemoveReplaced = 1175;
 } // namespace
 
 SimFiles::SimFiles(fs::path root) : root_(std::move(root)) {
@@ -268,10 +269,13 @@ std::size_t SimFiles::ReadBlock(int fileNumber, char* buffer, std::size_t size) 
 
 // A rename over the target: both files stay as they were when it cannot be done (a target that is
 // open is not superseded). A read-only file stays read-only under its new name.
-void SimFiles::ReplaceFile(const std::u16string& source, const std::u16string& target) {
+void SimFiles::ReplaceFile(const std::u16string& source, const std::u16string& target,
+                           const std::u16string& backup) {
     const fs::path from = Reach(source);
     const fs::path to = Reach(target);
     std::error_code ec;
+    const bool keepOld = !backup.empty() && fs::is_regular_file(to, ec);
+    const fs::path old = keepOld ? Reach(backup) : fs::path();
     if (const DWORD error = Unreachable(from))
         throw FileFailure(error, source);
     if (IsLocked(from) || OpenForOutputNow(from))
@@ -284,6 +288,17 @@ void SimFiles::ReplaceFile(const std::u16string& source, const std::u16string& t
         throw FileFailure(ERROR_ACCESS_DENIED, target);
     if (IsReadOnly(from.parent_path()))
         throw FileFailure(ERROR_ACCESS_DENIED, source);
+    if (keepOld) {
+        // ReplaceFileW: the old target cannot become the backup (ERROR_UNABLE_TO_REMOVE_REPLACED)
+        // when a backup that is there cannot be replaced; then nothing changes.
+        if (WriteRefusal(old) != 0 || OpenNow(old))
+            throw FileFailure(kUnableToRemoveReplaced, target);
+        fs::rename(to, old, ec);
+        if (ec)
+            throw FileFailure(kUnableToRemoveReplaced, target);
+        if (readOnly_.erase(HostKey(to)))
+            readOnly_.insert(HostKey(old));
+    }
     fs::rename(from, to, ec);
     if (ec)
         throw FileFailure(ERROR_ACCESS_DENIED, target);

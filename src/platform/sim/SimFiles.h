@@ -57,7 +57,10 @@ class SimFiles {
     int OpenForInput(const std::u16string& path);
     std::size_t ReadBlock(int fileNumber, char* buffer, std::size_t size);
     void CloseFile(int fileNumber);
-    void ReplaceFile(const std::u16string& source, const std::u16string& target);
+    // ReplaceFileW where the target exists and a backup is asked for (the target becomes the
+    // backup, the source the target, in one step), MoveFileExW otherwise.
+    void ReplaceFile(const std::u16string& source, const std::u16string& target,
+                     const std::u16string& backup = {});
     void DeleteFileQuietly(const std::u16string& path) noexcept;
 
     // ---- for the profile functions: the host file a path names, as the file functions reach it

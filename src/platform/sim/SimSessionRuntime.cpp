@@ -49,8 +49,9 @@ int SimSession::OpenForInput(const std::u16string& path) {
 std::size_t SimSession::ReadBlock(int fileNumber, char* buffer, std::size_t size) {
     return impl_->files.ReadBlock(fileNumber, buffer, size);
 }
-void SimSession::ReplaceFile(const std::u16string& source, const std::u16string& target) {
-    impl_->files.ReplaceFile(source, target);
+void SimSession::ReplaceFile(const std::u16string& source, const std::u16string& target,
+                             const std::u16string& backup) {
+    impl_->files.ReplaceFile(source, target, backup);
 }
 void SimSession::DeleteFileQuietly(const std::u16string& path) noexcept {
     impl_->files.DeleteFileQuietly(path);
