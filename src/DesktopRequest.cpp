@@ -22,11 +22,18 @@ LRESULT DesktopRequest(WindowsApi& api, Hwnd window, UINT message, WPARAM wParam
                           " seconds",
                       kDesktopWindows);
     }
+    if (error == win::ERROR_INVALID_WINDOW_HANDLE) {
+        throw Failure(errors::kObjectRequired, "The desktop window went away", kDesktopWindows);
+    }
     return 0;
 }
 
 bool IsNoAnswer(const Failure& failure) {
     return failure.number() == errors::kNoAnswer;
+}
+
+bool IsWindowGone(const Failure& failure) {
+    return failure.number() == errors::kObjectRequired;
 }
 
 } // namespace pindrel

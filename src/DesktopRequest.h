@@ -12,13 +12,16 @@ namespace pindrel {
 // answers a single list-view request in well under a second.
 constexpr UINT kAnswerLimitMs = 5000;
 
-// The window's answer. A window that is gone answers 0, as a request to window 0 does. Throws
-// Failure errors::kNoAnswer naming the desktop windows when the window did not answer within
-// kAnswerLimitMs (or its thread is hung).
+// The window's answer. Throws Failure naming the desktop windows: errors::kNoAnswer when the window
+// did not answer within kAnswerLimitMs (or its thread is hung), errors::kObjectRequired when the
+// window is gone (the desktop went away in the middle of an operation: Explorer restarting, a
+// log-off).
 LRESULT DesktopRequest(WindowsApi& api, Hwnd window, UINT message, WPARAM wParam, LPARAM lParam);
 
-// Whether a failure is the desktop not answering: the operation it stopped must not go on.
+// Whether a failure is the desktop not answering, or gone: the operation it stopped must not go
+// on.
 bool IsNoAnswer(const Failure& failure);
+bool IsWindowGone(const Failure& failure);
 
 // Where the desktop list view is looked for, for messages about it.
 extern const char* const kDesktopWindows;
