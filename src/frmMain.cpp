@@ -8,6 +8,7 @@
 #include "modPindrel.h"
 
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace pindrel {
@@ -98,17 +99,21 @@ void frmMain::cmdSave_Click() {
     controls_.SetEnabled(Button::Save, true);
 }
 
+// Only one of the four names switches the view: with none of them selected (nothing stored, a
+// text no entry has) the desktop keeps the view it shows, rather than going to small icons.
 void frmMain::ApplyViewMode(DesktopAccess& desktop) {
     const std::string text = controls_.ComboItemText(controls_.ComboListIndex());
-    DWORD code = modDesktopViewMode::kViewSmallIcon;
-    if (text == "Icon") {
-        code = modDesktopViewMode::kViewIcon;
-    } else if (text == "List") {
-        code = modDesktopViewMode::kViewList;
-    } else if (text == "Report") {
-        code = modDesktopViewMode::kViewReport;
+    const std::pair<const char*, DWORD> modes[] = {
+        {"Icon", modDesktopViewMode::kViewIcon},
+        {"List", modDesktopViewMode::kViewList},
+        {"Report", modDesktopViewMode::kViewReport},
+        {"Small Icon", modDesktopViewMode::kViewSmallIcon}};
+    for (const auto& [name, code] : modes) {
+        if (text == name) {
+            desktop.SetViewMode(code);
+            return;
+        }
     }
-    desktop.SetViewMode(code);
 }
 
 void frmMain::cmdLoad_Click() {
@@ -195,12 +200,22 @@ void frmMain::cmdSetUnique_Click() {
 
 void frmMain::cmdSetIconType_Click() {
     // The positions from before the switch go to the layout file first; the restore then switches
-    // the view and puts the icons back there.
+    // the view and puts the icons back there. It runs even when the view mode could not be
+    // stored (a read-only settings file), so that the desktop is not left half done (auto-arrange
+    // off, the view not switched); that failure is reported after it.
     cmdSave_Click();
     const std::u16string key = ProfileKey();
     const std::string view = controls_.ComboItemText(controls_.ComboListIndex());
-    modIni::WriteIniString(api_, runtime_, key, u"IconType", view, SettingsFilePath());
+    std::optional<Failure> notStored;
+    try {
+        modIni::WriteIniString(api_, runtime_, key, u"IconType", view, SettingsFilePath());
+    } catch (const Failure& failure) {
+        notStored = failure;
+    }
     cmdLoad_Click();
+    if (notStored) {
+        throw *notStored;
+    }
 }
 
 // ---- the real window's click -------------------------------------------------------------------

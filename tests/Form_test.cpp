@@ -48,11 +48,11 @@ TEST_F(Form, SetIconTypeSavesStoresAndRestoresAndTheStoredViewIsSelectedAtStart)
     Start();
     EXPECT_EQ(controls->ComboListIndex(), 1);
 
-    // Nothing selected: an empty name is stored and the desktop goes to small icons.
+    // Nothing selected: an empty name is stored and the desktop keeps its view (list).
     controls->ComboSelectText("");
     form->cmdSetIconType_Click();
     EXPECT_NE(session->FileBytes(kIni).find("USER1@DESK1=\r\n"), std::string::npos);
-    EXPECT_EQ(session->CurrentView(shell.listView), 2u);
+    EXPECT_EQ(session->CurrentView(shell.listView), 3u);
 
     // "-r" applies the stored view.
     session->WriteFileBytes(kIni, "[IconType]\r\nUSER1@DESK1=Report\r\n");
