@@ -7,6 +7,9 @@
 // and text, then per item a head byte, the name and two 16-bit coordinates. The head's low 7 bits
 // are the name's length, 0x80 makes it UTF-16 (two bytes a unit) rather than Windows-1252 bytes;
 // a length of 0x7F gives the item the name of layout line n instead, n the byte after the head.
+//
+// Every icon's final place is checked against a model of the restore's rule of its own, and, where
+// the forward search of earlier releases gives every icon the same line, against that too.
 #include "Conversions.h"
 #include "FuzzInput.h"
 #include "LayoutReference.h" // SplitLines, ParseLayoutLine: how the oracle reads the layout lines
@@ -33,52 +36,106 @@ std::optional<Point> Stored(std::int64_t x, std::int64_t y) {
     return Point{static_cast<std::int16_t>(x), static_cast<std::int16_t>(y)};
 }
 
-// The positions of the lines an item can take: a name, and coordinates that convert and pack.
-std::vector<Point> LinePositions(std::string_view text) {
-    std::vector<Point> points;
+// The layout's lines as the reference reader parses them; nothing for a line that is no candidate.
+std::vector<std::optional<LayoutFields>> ParsedLines(std::string_view text) {
+    std::vector<std::optional<LayoutFields>> parsed;
     for (std::string_view line : SplitLines(text)) {
         LayoutFields fields;
-        std::int32_t x = 0, y = 0;
-        std::optional<Point> point;
-        if (ParseLayoutLine(line, fields) && !fields.name.empty() && TryTextToLong(fields.x, x) &&
-            TryTextToLong(fields.y, y) && (point = Stored(x, y)))
-            points.push_back(*point);
+        parsed.push_back(ParseLayoutLine(line, fields) ? std::optional(fields) : std::nullopt);
     }
-    return points;
+    return parsed;
 }
 
-// The placement cursor's positions in turn: start, then one step further for each item placed
-// there; a step that would leave the 32-bit range leaves that coordinate as it was.
-std::vector<std::optional<Point>> CursorPositions(const ProgramState& state, int count) {
-    std::vector<std::optional<Point>> cursor;
-    const auto step = [](std::int64_t v, std::int64_t d) {
-        return v + d < INT32_MIN || v + d > INT32_MAX ? v : v + d;
-    };
-    for (std::int64_t k = 0, x = state.startX, y = state.startY; k < count; ++k) {
-        cursor.push_back(Stored(x, y));
-        x = step(x, state.deltaX);
-        y = step(y, state.deltaY);
-    }
-    return cursor;
+// Where a line puts its item: nowhere (the item stays) when x or y does not convert or pack.
+std::optional<Point> LinePoint(const LayoutFields& fields) {
+    std::int32_t x = 0, y = 0;
+    if (TryTextToLong(fields.x, x) && TryTextToLong(fields.y, y))
+        return Stored(x, y);
+    return std::nullopt;
 }
 
-// Each item stayed, went to a line's position, or to a cursor position. The items only the cursor
-// explains took cursor positions in the cursor's order, each position once, and item k no later
-// one than the k-th (only items before it can have moved the cursor on).
-void CheckPlacement(const std::vector<Point>& before, const std::vector<sim::SimItem>& after,
-                    const std::vector<Point>& lines,
-                    const std::vector<std::optional<Point>>& cursor) {
-    Require(after.size() == before.size(), "the restore added or removed items");
-    std::size_t next = 0;
-    for (std::size_t k = 0; k < after.size(); ++k) {
-        const Point p = after[k].position;
-        if (p == before[k] || std::find(lines.begin(), lines.end(), p) != lines.end())
-            continue;
-        while (next <= k && cursor[next] != p)
-            ++next;
-        Require(next <= k, "an item went where neither a line nor the cursor puts it");
-        ++next;
+// The placement cursor: its positions in turn, each step that would leave the 32-bit range
+// leaving that coordinate as it was.
+class Cursor {
+  public:
+    explicit Cursor(const ProgramState& state)
+        : x_(state.startX), y_(state.startY), dx_(state.deltaX), dy_(state.deltaY) {}
+    std::optional<Point> Next() {
+        const std::optional<Point> at = Stored(x_, y_);
+        x_ = x_ + dx_ < INT32_MIN || x_ + dx_ > INT32_MAX ? x_ : x_ + dx_;
+        y_ = y_ + dy_ < INT32_MIN || y_ + dy_ > INT32_MAX ? y_ : y_ + dy_;
+        return at;
     }
+
+  private:
+    std::int64_t x_, y_, dx_, dy_;
+};
+
+// The rule of the restore: each item, in index order, takes the first line of its name that no
+// item before it took; an item with an empty name, or with no such line left, takes the cursor.
+// Where each item goes (its place before, when it stays).
+std::vector<Point> TakeFirstUntaken(const std::vector<std::string>& names,
+                                    const std::vector<std::optional<LayoutFields>>& lines,
+                                    const ProgramState& state, const std::vector<Point>& before) {
+    std::vector<bool> taken(lines.size());
+    std::vector<Point> after = before;
+    Cursor cursor(state);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        std::size_t i = 0;
+        while (!names[k].empty() && i < lines.size() &&
+               (taken[i] || !lines[i] || lines[i]->name != names[k]))
+            ++i;
+        if (!names[k].empty() && i < lines.size()) {
+            taken[i] = true;
+            after[k] = LinePoint(*lines[i]).value_or(before[k]);
+        } else {
+            after[k] = cursor.Next().value_or(before[k]);
+        }
+    }
+    return after;
+}
+
+// The search of earlier releases: each item's search goes on forward from where the one before
+// it stopped (an item with an empty name searches too, and consumes a line with an empty name, but
+// takes the cursor). Where the items go, when every item with a name found a line and no line a
+// search passed over carries the name of an item after it: there it must agree with the rule
+// above.
+std::optional<std::vector<Point>>
+ForwardWhereItAgrees(const std::vector<std::string>& names,
+                     const std::vector<std::optional<LayoutFields>>& lines,
+                     const ProgramState& state, const std::vector<Point>& before) {
+    std::vector<Point> after = before;
+    std::vector<std::size_t> passedOver;
+    Cursor cursor(state);
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        std::optional<std::size_t> match;
+        for (; at < lines.size() && !match; ++at) {
+            if (lines[at] && lines[at]->name == names[k])
+                match = at;
+            else
+                passedOver.push_back(at);
+        }
+        if (!match && !names[k].empty())
+            return std::nullopt; // a named item found no line
+        for (const std::size_t skipped : passedOver) {
+            for (std::size_t later = k; later < names.size(); ++later) {
+                if (lines[skipped] && !names[later].empty() && lines[skipped]->name == names[later])
+                    return std::nullopt;
+            }
+        }
+        after[k] = match && !names[k].empty() ? LinePoint(*lines[*match]).value_or(before[k])
+                                              : cursor.Next().value_or(before[k]);
+    }
+    return after;
+}
+
+// The name the program reads of an item: through the shell's memory its first 40 UTF-16 units,
+// through a shared mapping its first 79 bytes, in Windows-1252, up to a NUL, spaces trimmed.
+std::string NameRead(const std::u16string& text, bool nt) {
+    std::string name =
+        nt ? sim::Utf16ToCp1252(text.substr(0, 40)) : sim::Utf16ToCp1252(text).substr(0, 79);
+    return Trim(name.substr(0, name.find('\0')));
 }
 
 // An item's name from the input: Windows-1252 bytes, or UTF-16 code units of two bytes each.
@@ -147,13 +204,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if ((faults & 0x80) != 0 && destroyAfter != 0)
         session.DestroyWindowAfterRequests(shell.listView, destroyAfter);
 
+    std::vector<std::string> names;
+    for (const sim::SimItem& item : session.Items(shell.listView))
+        names.push_back(NameRead(item.text, nt));
     const ProgramState settings = state;
-    modPindrel::RestoreLayout(session, state, layout);
+    const modPindrel::RestoreReport report = modPindrel::RestoreLayout(session, state, layout);
 
     Require(Held(session) == held, "the restore left a handle, memory, a mapping or a file open");
     Require(session.Faults().empty(), "the simulated shell saw a fault");
-    if (session.IsWindow(shell.listView))
-        CheckPlacement(before, session.Items(shell.listView), LinePositions(layout),
-                       CursorPositions(settings, count));
+    const bool faulty = (faults & 0x7F) != 0;
+    Require(faulty || !report.namesUnreached, "names unread without a fault to explain it");
+    if (!session.IsWindow(shell.listView))
+        return 0; // it vanished part-way: what was moved stays, which the scenes check
+    std::vector<Point> after;
+    for (const sim::SimItem& item : session.Items(shell.listView))
+        after.push_back(item.position);
+    if (report.namesUnreached) {
+        Require(after == before, "a restore that could read no name moved an icon");
+        return 0;
+    }
+    const auto parsed = ParsedLines(layout);
+    const std::vector<Point> expected = TakeFirstUntaken(names, parsed, settings, before);
+    Require(after == expected, "an icon is not where the rule puts it");
+    if (const auto forward = ForwardWhereItAgrees(names, parsed, settings, before))
+        Require(*forward == expected, "the rule and the forward search disagree where they agree");
     return 0;
 }

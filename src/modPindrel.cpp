@@ -5,12 +5,14 @@
 #include "DesktopRequest.h"
 #include "LayoutFile.h"
 #include "LayoutLock.h"
+#include "LayoutMatch.h"
 #include "LayoutSource.h"
 #include "PaintingHold.h"
 #include "Utf.h"
 #include "WindowsPaths.h"
 #include "modNames.h"
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 
@@ -61,6 +63,9 @@ std::unique_ptr<DesktopAccess> Open(WindowsApi& api) {
 // it was, and no temporary file.
 void WriteLayout(WindowsApi& api, Runtime& runtime, const std::u16string& path,
                  const std::vector<Point>& positions, const std::vector<std::string>& names) {
+    // The layout replaced stays beside the new one as <layout>.bak: one bad save can be undone by
+    // renaming a file.
+    const std::u16string backup = path + u".bak";
     const std::u16string temporary =
         path + u"." + Utf8ToUtf16(std::to_string(api.GetCurrentProcessId())) + u".tmp";
     int file = 0;
@@ -72,7 +77,8 @@ void WriteLayout(WindowsApi& api, Runtime& runtime, const std::u16string& path,
         const int closing = file;
         file = 0;
         runtime.CloseFile(closing);
-        runtime.ReplaceFile(FileSystemPath(temporary), FileSystemPath(path));
+        runtime.ReplaceFile(FileSystemPath(temporary), FileSystemPath(path),
+                            FileSystemPath(backup));
     } catch (const Failure& failure) {
         if (file != 0) {
             try {
@@ -86,6 +92,24 @@ void WriteLayout(WindowsApi& api, Runtime& runtime, const std::u16string& path,
                          Failure(failure.number(),
                                  "The layout could not be saved (" + failure.description() + ")",
                                  PathText(path)));
+    }
+}
+
+// Whether the layout file names any icon; one that cannot be read may, and counts as naming one.
+// It is read only as far as its first named line.
+bool NamesAnIcon(Runtime& runtime, const std::u16string& path) {
+    try {
+        FileSource file(runtime, path);
+        LayoutLines lines(file);
+        LayoutEntry entry;
+        while (lines.Next(entry)) {
+            if (entry.candidate && !entry.name.empty()) {
+                return true;
+            }
+        }
+        return false;
+    } catch (const Failure&) {
+        return true;
     }
 }
 
@@ -148,6 +172,21 @@ void SaveLayout(WindowsApi& api, Runtime& runtime, ProgramState& state) {
             throw Unreadable(names.reach);
         }
         checkNothingWentAway();
+        // A desktop that shows no icons yet (Explorer still filling it at log-on, or emptying it
+        // at log-off), or none with a name, would replace a layout that restores icons with one
+        // that restores none: the old one stays. A first save still writes the empty layout.
+        const bool nameless =
+            std::all_of(names.names.begin(), names.names.end(),
+                        [](const std::string& name) { return Trim(name).empty(); });
+        if (nameless && NamesAnIcon(runtime, path)) {
+            throw RunFailure(ExitStatus::DesktopUnreadable,
+                             DesktopUnreadable(
+                                 errors::kDeviceIo,
+                                 count == 0 ? "the desktop shows no icons; the layout of the icons "
+                                              "it showed before is kept"
+                                            : "no icon on the desktop has a name; the layout "
+                                              "of the icons it showed before is kept"));
+        }
         const std::vector<Point> positions(state.positions.begin(),
                                            state.positions.begin() + (count > 0 ? count : 0));
         WriteLayout(api, runtime, path, positions, names.names);
@@ -160,59 +199,10 @@ void SaveLayout(WindowsApi& api, Runtime& runtime, ProgramState& state) {
 
 namespace {
 
-// Where each item goes: the line of its name, or the placement cursor. The search moves forward
-// only, from where the previous item's search stopped, so each line is read and parsed at most
-// once per restore.
-// The moves go to `moves` as they are found, so that a layout that cannot be read to its end still
-// moves the items placed before.
-void PlaceItems(const ProgramState& state, const std::vector<std::string>& names,
-                LayoutLines& lines, RestoreReport& report, std::vector<ItemMove>& moves) {
-    std::int32_t cursorX = state.startX;
-    std::int32_t cursorY = state.startY;
-    LayoutEntry match;
-    for (std::size_t k = 0; k < names.size(); ++k) {
-        ++report.items;
-        const std::string name = Trim(names[k]);
-        bool found = false;
-        while (lines.Next(match)) {
-            ++report.linesParsed;
-            if (match.candidate && !match.nameTooLong && match.name == name) {
-                found = true;
-                break;
-            }
-        }
-        const auto index = static_cast<std::int32_t>(k);
-        if (found && !name.empty()) {
-            // A line whose position does not convert or does not pack leaves the item where it
-            // is, and the cursor where it is.
-            std::int32_t x = 0;
-            std::int32_t y = 0;
-            if (TryTextToLong(match.x, x) && TryTextToLong(match.y, y) && PacksIntoLParam(x, y)) {
-                moves.push_back(ItemMove{index, Point{x, y}});
-                ++report.fromFile;
-            }
-            continue;
-        }
-        if (PacksIntoLParam(cursorX, cursorY)) {
-            moves.push_back(ItemMove{index, Point{cursorX, cursorY}});
-            ++report.fromCursor;
-        }
-        // The cursor advances even when the move was refused; an addition that would leave the
-        // 32-bit range leaves that coordinate as it was.
-        const std::int64_t nextX = static_cast<std::int64_t>(cursorX) + state.deltaX;
-        const std::int64_t nextY = static_cast<std::int64_t>(cursorY) + state.deltaY;
-        if (nextX >= INT32_MIN && nextX <= INT32_MAX) {
-            cursorX = static_cast<std::int32_t>(nextX);
-        }
-        if (nextY >= INT32_MIN && nextY <= INT32_MAX) {
-            cursorY = static_cast<std::int32_t>(nextY);
-        }
-    }
-}
-
-// A failure that stops the restore: the desktop did not answer, or its folder view failed.
+// A failure that stops the restore: the desktop did not answer or went away, or its folder view
+// failed.
 bool Stops(const Failure& failure) {
-    return IsNoAnswer(failure) || failure.number() == errors::kAutomation;
+    return IsNoAnswer(failure) || IsWindowGone(failure) || failure.number() == errors::kAutomation;
 }
 
 } // namespace
@@ -221,8 +211,29 @@ RestoreReport RestoreLayout(WindowsApi& api, DesktopAccess& desktop, ProgramStat
                             LayoutLines& lines, const ViewSwitch& applyViewMode) {
     RestoreReport report;
     report.transport = desktop.Transport();
-    // Each step that fails is dropped, but a desktop that stops answering (or a folder view that
-    // fails) stops the restore at that step; painting and auto-arrange are put back all the same.
+    // The count and every name are read before anything changes: a count no desktop has, a
+    // desktop that does not answer, or names that cannot be asked for at all (the shell's process
+    // not opened, no memory in it) leave the view, auto-arrange and every icon as they were.
+    std::int32_t count = 0;
+    ItemNames names;
+    try {
+        count = desktop.GetItemCount();
+        names = desktop.ReadItemNames(count);
+    } catch (const Failure& failure) {
+        (Stops(failure) ? report.stopped : report.countRefused) = failure;
+        return report;
+    } catch (const std::exception& other) {
+        report.countRefused = Failure(errors::kDeviceIo, other.what(), kDesktopWindows);
+        return report;
+    }
+    if (count > 0 && names.reach != Reach::Reached) {
+        report.namesUnreached = names.reach;
+        return report;
+    }
+
+    // From here each step that fails is dropped, but a desktop that stops answering or goes away
+    // (or a folder view that fails) stops the restore at that step; painting and auto-arrange are
+    // put back all the same.
     auto step = [&report](auto&& action) {
         if (report.stopped) {
             return;
@@ -240,32 +251,26 @@ RestoreReport RestoreLayout(WindowsApi& api, DesktopAccess& desktop, ProgramStat
     if (applyViewMode) {
         step([&] { applyViewMode(desktop); });
     }
-    std::int32_t count = 0;
-    step([&] {
-        try {
-            count = CapturePositions(desktop, state, nullptr, false);
-        } catch (const Failure& failure) {
-            if (Stops(failure)) {
-                throw;
-            }
-            report.countRefused = failure;
-        }
-    });
+    // Auto-arrange off for the moves (the items counted above are the ones visited).
+    step([&] { CapturePositions(desktop, state, nullptr, false); });
 
-    if (!report.countRefused && !report.stopped && count > 0) {
+    if (!report.stopped && count > 0) {
         // The list view paints once, after the last move, instead of after each one. Its
         // painting is on again when the hold ends here, however the moves went.
         PaintingHold hold(api, desktop.ListView());
         step([&] { hold.Engage(); });
-        std::vector<std::string> names;
-        step([&] { names = desktop.ReadItemNames(count).names; });
         std::vector<ItemMove> moves;
         step([&] {
+            MatchCounts counts;
             try {
-                PlaceItems(state, names, lines, report, moves);
+                MatchItems(state, names.names, lines, moves, counts);
             } catch (const Failure& failure) {
                 report.layoutUnreadable = failure;
             }
+            report.items = count;
+            report.fromFile = counts.fromFile;
+            report.fromCursor = counts.fromCursor;
+            report.linesParsed = counts.linesParsed;
         });
         step([&] { desktop.MoveItems(moves); });
         if (!desktop.Answering()) {
@@ -319,6 +324,9 @@ RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& sta
     RestoreReport report = RestoreLayout(api, *desktop, state, *lines, applyViewMode);
     if (report.countRefused) {
         throw Unreadable(*report.countRefused);
+    }
+    if (report.namesUnreached) {
+        throw Unreadable(*report.namesUnreached);
     }
     if (report.stopped) {
         throw Unreadable(*report.stopped);

@@ -38,21 +38,27 @@ struct RestoreReport {
     std::int32_t fromFile = 0;    // moved to their saved positions
     std::int32_t fromCursor = 0;  // placed at the placement cursor
     std::int32_t linesParsed = 0; // layout lines parsed (each at most once)
-    // The list view's item count was refused: nothing was moved.
+    // The desktop's item count was refused: nothing changed.
     std::optional<Failure> countRefused;
+    // No name could be asked for (the shell's process not opened, no memory in it): nothing
+    // changed.
+    std::optional<Reach> namesUnreached;
     // The layout could not be read to its end: the items placed before stay placed, the others
     // stay where they are.
     std::optional<Failure> layoutUnreadable;
-    // The desktop did not answer, or its folder view failed: the restore stopped there.
+    // The desktop did not answer or went away, or its folder view failed: the restore stopped
+    // there.
     std::optional<Failure> stopped;
 };
 
 // What the restore calls to switch the view mode, through the desktop it has opened.
 using ViewSwitch = std::function<void(DesktopAccess&)>;
 
-// Puts the items back where the layout's lines say, and lays out the others from (startX, startY)
-// in steps of (deltaX, deltaY). No failure leaves it: a step that fails is abandoned and the next
-// one runs, and the failures that stop the restore are in the report. The list view's painting is
+// Puts the items back where the layout's lines say (MatchItems), and lays out the others from
+// (startX, startY) in steps of (deltaX, deltaY). The count and the names are read first, before
+// anything changes; then the view mode is switched, auto-arrange goes off, and the items move. No
+// failure leaves it: a step that fails is abandoned and the next one runs, and the failures that
+// stop the restore are in the report. The list view's painting is
 // off while its items move (WM_SETREDRAW) and on again after the last move, however the moves
 // ended, and the list view is then repainted once; auto-arrange is switched on again when a
 // capture switched it off, on every path.
@@ -63,8 +69,8 @@ RestoreReport RestoreLayout(WindowsApi& api, DesktopAccess& desktop, ProgramStat
 RestoreReport RestoreLayout(WindowsApi& api, ProgramState& state, std::string_view layoutText);
 // The restore of the layout file for this user, computer and screen size. Throws RunFailure: 5
 // when the file exists but cannot be read (or another run kept it busy), before anything has
-// changed; 1 when there is no desktop; 4 when the desktop's count was refused or it stopped
-// answering.
+// changed, or when it could not be read to its end; 1 when there is no desktop; 4 when the
+// desktop's count was refused, no name could be read, or it stopped answering or went away.
 RestoreReport RestoreLayout(WindowsApi& api, Runtime& runtime, ProgramState& state,
                             const ViewSwitch& applyViewMode = {});
 

@@ -120,7 +120,7 @@ TEST_F(PaintingHold, TheMovesArePaintedOnceAfterTheLastWhateverFails) {
             SCOPED_TRACE(what);
             NewSession().SetPlatformId(scene.platform);
             const Hwnd lv = Desktop(scene.icons, scene.style).listView;
-            session->WriteFileBytes(kIni, "[USER1@DESK1]\r\nIconType=Small Icon\r\n");
+            session->WriteFileBytes(kIni, "[IconType]\r\nUSER1@DESK1=Small Icon\r\n");
             session->WriteFileBytes(kLayout, kLayoutText);
             fault(lv);
             session->ClearCalls();

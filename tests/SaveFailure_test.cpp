@@ -71,7 +71,7 @@ class SaveFailure : public FormTest {
         const Hwnd lv = Desktop({{"One", {700, 500}}, {"Two", {710, 510}}}).listView;
         session->WriteFileBytes(kLayout, kOld);
         if (!save)
-            session->WriteFileBytes(kIni, "[USER1@DESK1]\r\nIconType=Report\r\n");
+            session->WriteFileBytes(kIni, "[IconType]\r\nUSER1@DESK1=Report\r\n");
         scene.fault(*session, lv);
         if (fromTheWindow) {
             Start();
@@ -145,7 +145,23 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          OnceThePositionsAreRead([](S& s, Hwnd lv) { s.Items(lv)[0].text.clear(); }), ok,
          nullptr, "700,500,\r\n710,510,Two\r\n"},
         // A desktop that truly has no icons gives the empty layout.
-        {"no icons", "-s", [](S& s, Hwnd lv) { s.Items(lv).clear(); }, ok, nullptr, ""},
+        // A desktop that shows no icons (Explorer filling it at log-on, emptying it at log-off),
+        // or none with a name, keeps a layout that names icons; a first save writes the empty
+        // layout.
+        {"no icons", "-s", [](S& s, Hwnd lv) { s.Items(lv).clear(); }, noIcons,
+         "the desktop shows no icons"},
+        {"no icons, and no layout yet", "-s",
+         [](S& s, Hwnd lv) {
+             s.Items(lv).clear();
+             std::filesystem::remove(s.HostPath(kLayout));
+         },
+         ok, nullptr, ""},
+        {"no icon with a name", "-s",
+         [](S& s, Hwnd lv) {
+             for (sim::SimItem& item : s.Items(lv))
+                 item.text = u"  ";
+         },
+         noIcons, "no icon on the desktop has a name"},
         // Fewer icons than the positions were read for would pair names with the wrong places.
         {"an icon deleted after the positions", "-s",
          OnceThePositionsAreRead([](S& s, Hwnd lv) { s.Items(lv).pop_back(); }), noIcons},
@@ -194,14 +210,20 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
         // Binary bytes, NULs, lone CRs and LFs are parts of lines like any other.
         {"binary lines around the icons'", "-r", Set(&S::WriteFileBytes, kLayout, binary), ok,
          nullptr, nullptr, restored, 1},
-        {"a count of -1", "-r", On(&S::SetReportedItemCount, -1), noIcons, nullptr, nullptr,
-         kArranged, 1},
-        {"a count of 2147483647", "-r", On(&S::SetReportedItemCount, 2147483647), noIcons,
-         nullptr, nullptr, kArranged, 1},
+        // A count no desktop has, or names that cannot be asked for at all, change nothing: no
+        // view switch, no auto-arrange, no move.
+        {"a count of -1", "-r", On(&S::SetReportedItemCount, -1), noIcons},
+        {"a count of 2147483647", "-r", On(&S::SetReportedItemCount, 2147483647), noIcons},
+        {"the process cannot be opened", "-r", Set(&S::SetOpenProcessRefused, true), noIcons,
+         "could not be opened"},
+        {"no buffer for the names", "-r", Set(&S::FailAllocations, 1), noIcons},
+        // A desktop that goes away in the middle ends the restore with 4; what was moved stays.
+        {"the list view gone in the moves", "-r", On(&S::DestroyWindowAfterRequests, 8),
+         noIcons},
         // A desktop that stops answering, at each stage: a save keeps the old layout, a restore
         // stops where it is (a save's requests: the count, two positions, the count, two names,
-        // the count; a restore's: the view, the switch, the count, painting off, two names, two
-        // moves, painting on).
+        // the count; a restore's: the count, two names, the view, the switch, the count,
+        // painting off, two moves, painting on).
         {"a desktop that does not answer at all", "-s", On(&S::HangAfterRequests, 0), noIcons,
          "did not answer within 5 seconds", nullptr, kKept, 0, true},
         {"a desktop that stops answering in the positions", "-s", On(&S::HangAfterRequests, 2),
@@ -210,9 +232,11 @@ TEST_F(SaveFailure, ARunThatCannotDoItsJobKeepsTheOldLayoutMovesNothingAndSaysSo
          noIcons, nullptr, nullptr, kKept, 0, true},
         {"a desktop that does not answer at all", "-r", On(&S::HangAfterRequests, 0), noIcons,
          "did not answer within 5 seconds", nullptr, kKept, 0, true},
-        {"a desktop that stops answering after the switch", "-r", On(&S::HangAfterRequests, 2),
+        {"a desktop that stops answering in the names", "-r", On(&S::HangAfterRequests, 2),
+         noIcons, nullptr, nullptr, kKept, 0, true},
+        {"a desktop that stops answering after the switch", "-r", On(&S::HangAfterRequests, 5),
          noIcons, nullptr, nullptr, kArranged, 1, true},
-        {"a desktop that stops answering in the moves", "-r", On(&S::HangAfterRequests, 7),
+        {"a desktop that stops answering in the moves", "-r", On(&S::HangAfterRequests, 8),
          noIcons, nullptr, nullptr, {{1, 2}, kArranged[1]}, 1, true}};
     std::vector<Scene> all(std::begin(scenes), std::end(scenes));
     // A folder that cannot be reached is not a missing file, whatever Windows says of it: a save
@@ -251,7 +275,8 @@ TEST_F(SaveFailure, SettingsFilesThatAreOddOrCannotBeWritten) {
         EXPECT_EQ(controls->GetText(TextBox::DeltaX), "7");
     }
     // A settings file that cannot be written is reported, naming it, and stays as it was; Set
-    // IconType then stops before the view changes (in a read-only folder its save fails first).
+    // IconType still switches the view and puts the icons back, then says the view mode could not
+    // be stored (in a read-only folder its save fails first, and it stops there).
     for (const bool folder : {false, true}) {
         SCOPED_TRACE(folder ? "read-only folder" : "read-only file");
         NewSession();
@@ -267,7 +292,9 @@ TEST_F(SaveFailure, SettingsFilesThatAreOddOrCannotBeWritten) {
         EXPECT_EQ(controls->errors[0], std::string("The settings could not be saved: ") + kIni);
         EXPECT_NE(controls->errors[1].find(folder ? kLayout : kIni), std::string::npos);
         EXPECT_EQ(session->FileBytes(kIni), "[Default]\r\nDeltaX=7\r\n");
-        EXPECT_EQ(session->ViewChanges(shell.listView), 0);
+        EXPECT_EQ(session->ViewChanges(shell.listView), folder ? 0 : 1);
+        EXPECT_EQ(Positions(shell.listView), (std::vector<Point>{{700, 500}}));
+        EXPECT_TRUE(session->AutoArrange(shell.listView) == false);
         EXPECT_TRUE(controls->IsEnabled(Button::Load));
         ExpectNothingLeaked();
     }

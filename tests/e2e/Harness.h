@@ -187,6 +187,14 @@ class E2eTest : public ::testing::Test {
     unsigned long Run(const fs::path& exe, const std::string& commandLine) {
         return std::stoul(HostRun({"run", WinPath(exe), commandLine}).at("exit"));
     }
+    // The program, its layout and the layout a save replaced (its .bak, when there is one), and
+    // no other file: no temporary one.
+    std::set<std::string> AppFiles(const fs::path& exe) const {
+        std::set<std::string> files = {LayoutOf(exe).filename().string(), exe.filename().string()};
+        if (fs::exists(LayoutOf(exe).string() + ".bak"))
+            files.insert(LayoutOf(exe).filename().string() + ".bak");
+        return files;
+    }
     // The layout file beside `exe`: user@computer@WxH.txt for this session.
     fs::path LayoutOf(const fs::path& exe) const {
         return exe.parent_path() /

@@ -27,10 +27,6 @@ std::string Lines(const Icons& icons, const char* end = "\n") {
 
 class PindrelTest : public E2eTest {
   protected:
-    // The program and its layout, and no other file (no temporary one).
-    std::set<std::string> AppFiles(const fs::path& exe) const {
-        return {LayoutOf(exe).filename().string(), exe.filename().string()};
-    }
     static void ExpectNumbers(const DesktopState& state, const std::map<std::string, int>& want) {
         for (const auto& [key, number] : want)
             EXPECT_EQ(state.Number(key), number) << key;
@@ -187,7 +183,7 @@ TEST_F(PindrelTest, TheStoredViewModeOnTheDesktopUnderWorkerW) {
 
 // The desktop going away in the middle, right after a given request of Pindrel's: a save fails
 // with status 4 and leaves the old layout byte for byte and no temporary file; a restore ends
-// quietly, and the icon it had moved stays moved. Through the list view's messages the list view
+// with 4 too, and the icon it had moved stays moved. Through the list view's messages the list view
 // itself is destroyed after n of them; through the folder view the COM server goes away after n
 // calls (past the chain to the view, which the list view would take over from), the list view
 // staying.
@@ -202,9 +198,9 @@ TEST_F(PindrelTest, ADesktopThatVanishesMidwayLosesNoLayout) {
         // A save's requests: count, two positions, count, two names, count.
         {"com=0\nvanish=3", "pindrel.exe -s", 4},
         {"com=0\nvanish=5", "pindrel.exe -s", 4},
-        // A restore's list-view requests: the view, the count, painting off, two names, two moves,
-        // painting on (the switch itself is no list-view request).
-        {"com=0\nvanish=6", "pindrel.exe -r", 0},
+        // A restore's list-view requests (no view mode stored): the count, two names, the count,
+        // painting off, two moves, painting on. Gone after the first move, it ends with 4.
+        {"com=0\nvanish=6", "pindrel.exe -r", 4},
         // The chain to the view takes five calls that reach the server: past it, in the
         // positions and in the names of a save, in the names of a restore.
         {"comvanish=8", "pindrel.exe -s", 4},
@@ -221,7 +217,7 @@ TEST_F(PindrelTest, ADesktopThatVanishesMidwayLosesNoLayout) {
         EXPECT_EQ(state.values.at(listView ? "vanished" : "comvanished"), "1");
         EXPECT_EQ(ReadFile(LayoutOf(exe)), old);
         EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
-        if (listView && scene.status == 0) {
+        if (listView && scene.line[13] == 'r') {
             EXPECT_EQ(state.icons.at(0), "200,210,One");
             EXPECT_NE(state.icons.at(1), "300,310,Two");
         }
@@ -265,6 +261,44 @@ TEST_F(PindrelTest, ADesktopThatStopsAnsweringEndsTheRunWithFour) {
         EXPECT_EQ(Dump().Number("redraw"), 1);
         TearDown();
     }
+}
+
+// Every known icon goes home, whatever the order: one added in the middle of the desktop's order
+// and one renamed take the cursor, every other one its own line. A save from a desktop that shows
+// no icons keeps the layout, with 4; every save that replaces a layout keeps the one before as
+// <layout>.bak, byte for byte.
+TEST_F(PindrelTest, NewAndRenamedIconsSpoilNoOtherAndNoSaveWipesALayout) {
+    const fs::path exe = CopyPindrel("app");
+    const fs::path layout = LayoutOf(exe), backup = layout.string() + ".bak";
+    StartDesktop("60,70,Alpha\n-10,210,Beta\n430,95,Gamma\n515,300,Delta\n");
+    ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
+    const std::string first = ReadFile(layout);
+    EXPECT_FALSE(fs::exists(backup)) << "no layout replaced yet";
+    Tool("hostctl", {"move", "2", "431", "96"});
+    ASSERT_EQ(Run(exe, "pindrel.exe -s"), 0u);
+    EXPECT_EQ(ReadFile(backup), first);
+    const std::string second = ReadFile(layout);
+    EXPECT_NE(second, first);
+    TearDown();
+
+    // At the next log-on Explorer lists a new shortcut in the middle, and Beta has a new name.
+    StartDesktop("1,1,Alpha\n2,2,A new shortcut\n3,3,Beta renamed\n4,4,Gamma\n5,5,Delta\n");
+    ASSERT_EQ(Run(exe, "pindrel.exe -r"), 0u);
+    int width = 0, height = 0;
+    std::sscanf(session().info("screen").c_str(), "%dx%d", &width, &height);
+    const std::string x = std::to_string(std::lrint(width / 2.0)) + ",";
+    const long y = std::lrint(height / 2.0);
+    EXPECT_EQ(Dump().icons, (Icons{"60,70,Alpha", x + std::to_string(y) + ",A new shortcut",
+                                   x + std::to_string(y + 20) + ",Beta renamed", "431,96,Gamma",
+                                   "515,300,Delta"}));
+    TearDown();
+
+    // Explorer still filling the desktop at log-on: no icons yet. The layout stays as it was.
+    StartDesktop("");
+    EXPECT_EQ(Run(exe, "pindrel.exe -s"), 4u);
+    EXPECT_EQ(ReadFile(layout), second);
+    EXPECT_EQ(ReadFile(backup), first);
+    EXPECT_EQ(FilesIn(exe.parent_path()), AppFiles(exe));
 }
 
 } // namespace
