@@ -123,6 +123,10 @@ BOOL NativeWindowsApi::ReleaseMutex(Handle mutex) {
     return ::ReleaseMutex(ToHandle(mutex));
 }
 
+Handle NativeWindowsApi::OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) {
+    return FromHandle(::OpenMutexW(desiredAccess, inheritHandle, Wide(name)));
+}
+
 BOOL NativeWindowsApi::GetVersionExA(OsVersionInfoA* info) {
     if (!info) {
         return ::GetVersionExA(nullptr);
@@ -296,6 +300,11 @@ LRESULT NativeWindowsApi::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM 
         *result = static_cast<std::uintptr_t>(answer);
     }
     return static_cast<LRESULT>(sent);
+}
+
+BOOL NativeWindowsApi::PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::PostMessageA(ToHwnd(window), message, static_cast<::WPARAM>(wParam),
+                          static_cast<::LPARAM>(lParam));
 }
 
 BOOL NativeWindowsApi::InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) {

@@ -8,6 +8,7 @@
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimMappings.h"
 #include "platform/sim/SimMemory.h"
+#include "platform/sim/SimMessages.h"
 #include "platform/sim/SimMutexes.h"
 #include "platform/sim/SimSession.h"
 #include "platform/sim/SimSystem.h"
@@ -30,6 +31,7 @@ struct SimSession::Impl {
     SimMemory memory;
     SimMutexes mutexes{handles, clock};
     SimWindows windows;
+    SimMessages messages;
     SimListView shell{windows, memory, system, log};
     std::function<void(const SimCall&)> hook;
     DWORD lastError = 0;

@@ -62,6 +62,13 @@ BOOL SimSession::ReleaseMutex(Handle mutex) {
     return impl_->mutexes.Release(mutex, impl_->lastError);
 }
 
+Handle SimSession::OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) {
+    (void)desiredAccess;
+    (void)inheritHandle;
+    impl_->log.Call("OpenMutexW", desiredAccess, 0, name ? Utf16ToUtf8(name) : std::string());
+    return impl_->mutexes.Open(name, impl_->lastError);
+}
+
 Handle SimSession::OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) {
     (void)inheritHandle;
     impl_->log.Call("OpenProcess", desiredAccess, static_cast<std::int64_t>(raw(processId)));
@@ -212,6 +219,27 @@ LRESULT SimSession::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam
         *result = static_cast<std::uintptr_t>(answer);
     if (w->destroyAfter > 0 && --w->destroyAfter == 0)
         impl_->windows.Destroy(window);
+    return 1;
+}
+
+BOOL SimSession::PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
+    impl_->log.Call(
+        SimCall{"PostMessageA", window, message, wParam, static_cast<std::int64_t>(lParam), {}});
+    if (window == HWND_BROADCAST) {
+        for (Hwnd w = impl_->windows.Search(Hwnd{}, Hwnd{}, nullptr, nullptr); w != Hwnd{};
+             w = impl_->windows.Search(Hwnd{}, w, nullptr, nullptr))
+            impl_->messages.Post(SimMessage{w, message, wParam, lParam});
+        return 1;
+    }
+    if (raw(window) == 0) {
+        impl_->log.Fault("PostMessageA to window 0 posts to the caller's own thread");
+        return 1;
+    }
+    if (!impl_->windows.Find(window)) {
+        impl_->lastError = ERROR_INVALID_WINDOW_HANDLE;
+        return 0;
+    }
+    impl_->messages.Post(SimMessage{window, message, wParam, lParam});
     return 1;
 }
 
