@@ -13,12 +13,9 @@ void Watcher::OnEvent() {
     }
     const std::uint64_t now = clock_.NowMs();
     lastEvent_ = now;
-    if (restoring_) {
-        // Windows hands sent messages to this thread while it waits for the desktop's answers:
-        // the event is taken up once the restore under way has ended.
-        eventWhileRestoring_ = true;
-        return;
-    }
+    // Windows hands sent messages to this thread while it waits for the desktop's answers, so an
+    // event may come in the middle of a restore: the watcher is idle by then, and a new burst
+    // begins.
     if (!settling_) {
         StartBurst(now);
     }
@@ -34,7 +31,7 @@ void Watcher::StartBurst(std::uint64_t now) {
 }
 
 void Watcher::OnTimer() {
-    if (stopped_ || !settling_ || restoring_) {
+    if (stopped_ || !settling_) {
         return; // a wake-up left over from before
     }
     const std::optional<std::int32_t> count = desktop_.ItemCount();
@@ -47,15 +44,11 @@ void Watcher::OnTimer() {
     }
     if (count_ && now - lastEvent_ >= timing_.settleMs && now - countSince_ >= timing_.settleMs) {
         Idle();
+        // Where the screen's size has no layout, nothing moves: the watcher never lays out a
+        // desktop from the start point on its own.
         if (desktop_.LayoutExistsForScreen()) {
-            restoring_ = true;
-            eventWhileRestoring_ = false;
             desktop_.Restore();
-            restoring_ = false;
             ++restores_;
-            if (eventWhileRestoring_ && !stopped_) {
-                StartBurst(lastEvent_);
-            }
         }
         return;
     }

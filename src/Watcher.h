@@ -77,8 +77,6 @@ class Watcher {
     WatcherTiming timing_;
     bool stopped_ = false;
     bool settling_ = false;
-    bool restoring_ = false;
-    bool eventWhileRestoring_ = false;
     std::uint64_t burstStart_ = 0;
     std::uint64_t lastEvent_ = 0;
     // The count seen last and since when it has been the same; nothing while it cannot be had.

@@ -9,6 +9,7 @@ namespace pindrel::sim {
 namespace {
 // SetTimer's shortest time (USER_TIMER_MINIMUM): a shorter one is taken as this.
 constexpr std::uint32_t kShortestTimerMs = 10;
+constexpr std::uint64_t kLongestSceneMs = 24ULL * 3600 * 1000;
 } // namespace
 
 void SimWatcherWindow::At(std::uint64_t atMs, std::function<void()> step) {
@@ -43,7 +44,15 @@ void SimWatcherWindow::MoveClockTo(std::uint64_t atMs) {
 void SimWatcherWindow::Run(const std::function<WatcherReply(UINT, WPARAM, LPARAM)>& handle) {
     if (window_ == Hwnd{0})
         throw std::logic_error("SimWatcherWindow::Run before Create");
+    handle_ = &handle;
+    struct Ended {
+        const std::function<WatcherReply(UINT, WPARAM, LPARAM)>*& handle;
+        ~Ended() { handle = nullptr; }
+    } ended{handle_};
     for (;;) {
+        // A sent message that ended the watcher left WM_QUIT behind (PostQuitMessage).
+        if (quitPosted_)
+            return;
         // Posted messages first: they are there now, and the timer's message is the last a
         // thread's queue gives out.
         if (const std::optional<SimMessage> posted = session_.TakePostedMessage(window_)) {
@@ -59,6 +68,8 @@ void SimWatcherWindow::Run(const std::function<WatcherReply(UINT, WPARAM, LPARAM
             steps_.erase(steps_.begin());
             step();
         } else if (timerDue_) {
+            if (*timerDue_ > kLongestSceneMs)
+                throw std::runtime_error("the watcher's timer is still set after a day");
             MoveClockTo(*timerDue_);
             timerDue_ = session_.NowMs() + interval_; // SetTimer's timers come again
             timerTimes_.push_back(session_.NowMs());
@@ -69,6 +80,14 @@ void SimWatcherWindow::Run(const std::function<WatcherReply(UINT, WPARAM, LPARAM
             return;
         }
     }
+}
+
+WatcherReply SimWatcherWindow::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!handle_)
+        throw std::logic_error("SimWatcherWindow::Send outside Run");
+    const WatcherReply reply = (*handle_)(message, wParam, lParam);
+    quitPosted_ = quitPosted_ || reply == WatcherReply::Quit;
+    return reply;
 }
 
 void SimWatcherWindow::Destroy() {

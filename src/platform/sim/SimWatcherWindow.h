@@ -7,7 +7,9 @@
 // posted to it, its timer when the timer is due (SetTimer's rules: periodic, at least 10 ms), and
 // runs the scene's steps when the clock reaches their time, moving the clock on to whichever comes
 // first. Where nothing is left to come (no message, no timer, no step) a real watcher would wait
-// for ever, spending no time: Run() returns then, and idleForEver() says so.
+// for ever, spending no time: Run() returns then, and idleForEver() says so. A timer still set
+// after a simulated day stops Run() with std::runtime_error: no scene lasts that long, so the
+// watcher must have failed to let go of its timer.
 #pragma once
 
 #include "WatcherStart.h"
@@ -37,6 +39,11 @@ class SimWatcherWindow final : public WatcherHost, private WatcherClock {
     void Run(const std::function<WatcherReply(UINT, WPARAM, LPARAM)>& handle) override;
     void Destroy() override;
 
+    // A message sent to the window from another thread while the window's own thread waits for
+    // an answer (SendMessageTimeoutA): Windows hands it to the window there and then. Only while
+    // Run() runs.
+    WatcherReply Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
     Hwnd window() const { return window_; }
     // Run() returned because nothing more could come: the watcher quit on none of its messages.
     bool idleForEver() const { return idleForEver_; }
@@ -52,10 +59,12 @@ class SimWatcherWindow final : public WatcherHost, private WatcherClock {
     void MoveClockTo(std::uint64_t atMs);
 
     SimSession& session_;
+    const std::function<WatcherReply(UINT, WPARAM, LPARAM)>* handle_ = nullptr;
     std::multimap<std::uint64_t, std::function<void()>> steps_;
     Hwnd window_{};
     bool refuse_ = false;
     bool idleForEver_ = false;
+    bool quitPosted_ = false;
     std::uint32_t interval_ = 0;
     std::optional<std::uint64_t> timerDue_;
     std::vector<std::uint64_t> timerTimes_;
