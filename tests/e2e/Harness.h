@@ -170,8 +170,8 @@ class E2eTest : public ::testing::Test {
     const fs::path& dir() const { return dir_; }
     // A copy of pindrel.exe (under `name`) in a sub-folder of the test's folder.
     fs::path CopyPindrel(const fs::path& subFolder, const std::string& name = "pindrel.exe");
-    // One of the helper programs (hostctl, wincheck, iniprobe, broadcast) run in the test's folder; throws
-    // unless it ends with status 0 or `ok` (any status when `ok` is negative).
+    // One of the helper programs (hostctl, wincheck, iniprobe, broadcast) run in the test's folder;
+    // throws unless it ends with status 0 or `ok` (any status when `ok` is negative).
     ProcessResult Tool(const std::string& name, const std::vector<std::string>& args, int ok = 0);
 
     // Starts the stand-in desktop with this scenario and waits until it is ready; throws when it
