@@ -15,6 +15,14 @@ std::string ErrorCode(::DWORD error) {
     return "error " + std::to_string(error);
 }
 
+// wtsapi32 is loaded by the watcher alone, when it signs up: the other runs of the program (the
+// window, "-s", "-r") do without it.
+template <typename Function> Function WtsFunction(const char* name) {
+    static HMODULE wtsapi32 = ::LoadLibraryA("wtsapi32.dll");
+    FARPROC proc = wtsapi32 ? ::GetProcAddress(wtsapi32, name) : nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(proc));
+}
+
 } // namespace
 
 WatcherWindow::~WatcherWindow() {
@@ -44,7 +52,9 @@ void WatcherWindow::Create() {
 }
 
 bool WatcherWindow::RegisterSessionNotification() {
-    return ::WTSRegisterSessionNotification(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
+    using RegisterFn = ::BOOL(WINAPI*)(HWND, ::DWORD);
+    static const auto registerFn = WtsFunction<RegisterFn>("WTSRegisterSessionNotification");
+    return registerFn && registerFn(hwnd_, NOTIFY_FOR_THIS_SESSION) != FALSE;
 }
 
 void WatcherWindow::Run(const std::function<WatcherReply(UINT, WPARAM, LPARAM)>& handle) {
@@ -63,7 +73,12 @@ void WatcherWindow::Destroy() {
     }
     Disarm();
     if (sessionNotified_) {
-        ::WTSUnRegisterSessionNotification(hwnd_);
+        using UnregisterFn = ::BOOL(WINAPI*)(HWND);
+        static const auto unregisterFn =
+            WtsFunction<UnregisterFn>("WTSUnRegisterSessionNotification");
+        if (unregisterFn) {
+            unregisterFn(hwnd_);
+        }
         sessionNotified_ = false;
     }
     handle_ = nullptr;
