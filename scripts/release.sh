@@ -165,10 +165,11 @@ lines += heading("Using it")
 lines += columns(table(markdown, "Command"))
 lines += [""] + fill(
     "The switches are not case-sensitive; anything else opens the window. A typical use is a "
-    "shortcut or a Task Scheduler task running pindrel.exe -r at log-on. Under -s and -r "
-    "Pindrel never shows a message box or waits for anyone: a failure ends the run with its "
-    "exit status.")
-lines += heading("Exit status of -s and -r")
+    "shortcut or a Task Scheduler task running pindrel.exe -r at log-on, or pindrel.exe -w "
+    "started there to put the icons back by itself after every display change (pindrel.exe -q "
+    "ends it). Under -s, -r, -w and -q Pindrel never shows a message box or waits for anyone: "
+    "a failure ends the run with its exit status.")
+lines += heading("Exit status of -s, -r, -w and -q")
 lines += columns(table(markdown, "Status")) + [""]
 lines += heading("Where the files go")
 lines += fill("Both are beside pindrel.exe:")

@@ -1,7 +1,7 @@
 // What the window's logic (frmMain) needs of its window's controls.
 //
-// The native window implements this with real Win32 controls; HeadlessControls (sim/) keeps the
-// same state in memory for tests.
+// The native window implements this with real Win32 controls; HiddenControls keeps the same state
+// in memory, for the watcher's restores and for tests.
 #pragma once
 
 #include <string>

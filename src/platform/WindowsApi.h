@@ -44,6 +44,12 @@ static_assert(sizeof(Rect) == 16, "RECT is 16 bytes");
 namespace win {
 // Window messages.
 constexpr UINT WM_SETREDRAW = 0x000B;
+constexpr UINT WM_CLOSE = 0x0010;
+constexpr UINT WM_ENDSESSION = 0x0016;
+constexpr UINT WM_DISPLAYCHANGE = 0x007E;
+constexpr UINT WM_TIMER = 0x0113;
+constexpr UINT WM_POWERBROADCAST = 0x0218;
+constexpr UINT WM_WTSSESSION_CHANGE = 0x02B1;
 constexpr UINT WM_STYLECHANGED = 0x007D;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT LVM_GETITEMCOUNT = 0x1004;
@@ -54,6 +60,15 @@ constexpr UINT LVM_GETITEMW = 0x104B;
 constexpr UINT LVM_GETVIEW = 0x108F;
 // The shell view's "auto-arrange" menu command (wParam of WM_COMMAND).
 constexpr WPARAM kShellAutoArrangeCommand = 0x7041;
+
+// What WM_POWERBROADCAST and WM_WTSSESSION_CHANGE report (their wParam).
+constexpr WPARAM PBT_APMRESUMESUSPEND = 0x0007;
+constexpr WPARAM PBT_APMRESUMEAUTOMATIC = 0x0012;
+constexpr WPARAM WTS_CONSOLE_CONNECT = 0x1;
+constexpr WPARAM WTS_REMOTE_CONNECT = 0x3;
+constexpr WPARAM WTS_SESSION_UNLOCK = 0x8;
+// PostMessageA to this window posts to every top-level window.
+constexpr Hwnd HWND_BROADCAST = Hwnd{0xFFFF};
 
 // Window styles and indexes.
 constexpr std::int32_t GWL_STYLE = -16;
@@ -66,6 +81,8 @@ constexpr DWORD PROCESS_VM_OPERATION = 0x0008;
 constexpr DWORD PROCESS_VM_READ = 0x0010;
 constexpr DWORD PROCESS_VM_WRITE = 0x0020;
 constexpr DWORD PROCESS_QUERY_LIMITED_INFORMATION = 0x1000;
+// The access a wait needs (OpenMutexW).
+constexpr DWORD SYNCHRONIZE = 0x00100000;
 constexpr DWORD MEM_COMMIT = 0x1000;
 constexpr DWORD MEM_RESERVE = 0x2000;
 constexpr DWORD MEM_RELEASE = 0x8000;
@@ -153,6 +170,8 @@ class WindowsApi : public ShellComApi {
     // WAIT_TIMEOUT when the time ran out first.
     virtual Handle CreateMutexW(const void* securityAttributes, BOOL initialOwner,
                                 const char16_t* name) = 0;
+    // Opens the mutex of that name; 0 (last error ERROR_FILE_NOT_FOUND) when none exists.
+    virtual Handle OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) = 0;
     virtual DWORD WaitForSingleObject(Handle handle, DWORD milliseconds) = 0;
     virtual BOOL ReleaseMutex(Handle mutex) = 0;
 
@@ -211,8 +230,11 @@ class WindowsApi : public ShellComApi {
     // when the window is gone.
     virtual LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam,
                                         UINT flags, UINT timeout, std::uintptr_t* result) = 0;
-    // Queues the message for the window's thread, which handles it when it next takes its
-    // messages (at once, for a thread that answers; once it answers again, for one that hangs).
+    // Puts the message in the queue of the window's thread and returns at once: nonzero when it
+    // was posted, 0 when the window does not exist (ERROR_INVALID_WINDOW_HANDLE). The thread
+    // handles it when it next takes its messages (at once, for a thread that answers; once it
+    // answers again, for one that hangs). Window 0 posts to the calling thread itself;
+    // HWND_BROADCAST to every top-level window.
     virtual BOOL PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) = 0;
     // Adds `rect` (the whole client area when it is null) to the window's update region, to be
     // painted (its background erased first when `erase` is nonzero). Window 0 would mean every

@@ -2,7 +2,7 @@
 // fixtures the tests use.
 //
 // Environment variables:
-//   PINDREL_EXE, DESKTOP_HOST_EXE, HOSTCTL_EXE, INIPROBE_EXE, WINCHECK_EXE
+//   PINDREL_EXE, DESKTOP_HOST_EXE, HOSTCTL_EXE, INIPROBE_EXE, WINCHECK_EXE, BROADCAST_EXE
 //                                  the programs (default: the windows-x64 build folder)
 //   PINDREL_E2E_WINEPREFIX, PINDREL_E2E_X11_WINEPREFIX
 //                                  the headless and the X11 prefix (default: "wineprefix" and
@@ -170,8 +170,8 @@ class E2eTest : public ::testing::Test {
     const fs::path& dir() const { return dir_; }
     // A copy of pindrel.exe (under `name`) in a sub-folder of the test's folder.
     fs::path CopyPindrel(const fs::path& subFolder, const std::string& name = "pindrel.exe");
-    // One of the helper programs (hostctl, wincheck, iniprobe) run in the test's folder; throws
-    // unless it ends with status 0 or `ok` (any status when `ok` is negative).
+    // One of the helper programs (hostctl, wincheck, iniprobe, broadcast) run in the test's folder;
+    // throws unless it ends with status 0 or `ok` (any status when `ok` is negative).
     ProcessResult Tool(const std::string& name, const std::vector<std::string>& args, int ok = 0);
 
     // Starts the stand-in desktop with this scenario and waits until it is ready; throws when it

@@ -129,5 +129,38 @@ TEST(NativeWindowsApi, ARequestToAWindowThatDoesNotAnswerEndsAtItsTimeLimit) {
         ::CloseHandle(h);
 }
 
+// What the watcher's start-up relies on ("-w" holds a named mutex, "-q" opens it by its name and
+// posts WM_CLOSE to the watcher's window), as the simulated session does it: OpenMutexW opens only
+// a mutex that exists, a posted message waits in the window's queue, and posting to a window that
+// is gone fails.
+TEST(NativeWindowsApi, AMutexOpenedByNameAndAMessagePostedToAWindow) {
+    NativeWindowsApi api;
+    const std::u16string name =
+        u"Local\\PindrelSeamTest." +
+        std::u16string(1, static_cast<char16_t>(u'A' + ::GetCurrentProcessId() % 26));
+    const Handle held = api.CreateMutexW(nullptr, TRUE, name.c_str());
+    ASSERT_NE(held, Handle{0});
+    const Handle opened = api.OpenMutexW(SYNCHRONIZE, FALSE, name.c_str());
+    EXPECT_NE(opened, Handle{0});
+    EXPECT_EQ(api.OpenMutexW(SYNCHRONIZE, FALSE, (name + u".none").c_str()), Handle{0});
+    EXPECT_EQ(api.GetLastError(), static_cast<pindrel::DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_NE(api.ReleaseMutex(held), 0);
+    for (const Handle h : {held, opened})
+        EXPECT_NE(api.CloseHandle(h), 0);
+
+    HWND window = ::CreateWindowExA(0, "Static", "PindrelPosted", WS_POPUP, 0, 0, 10, 10, nullptr,
+                                    nullptr, nullptr, nullptr);
+    ASSERT_TRUE(window);
+    const Hwnd target{static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window))};
+    EXPECT_NE(api.PostMessageA(target, WM_APP + 1, 7, 8), 0);
+    MSG message{};
+    ASSERT_TRUE(::PeekMessageA(&message, window, WM_APP + 1, WM_APP + 1, PM_REMOVE));
+    EXPECT_EQ(std::make_pair(message.wParam, message.lParam),
+              std::make_pair(::WPARAM{7}, ::LPARAM{8}));
+    ::DestroyWindow(window);
+    EXPECT_EQ(api.PostMessageA(target, WM_APP + 1, 0, 0), 0);
+    EXPECT_EQ(api.GetLastError(), static_cast<pindrel::DWORD>(ERROR_INVALID_WINDOW_HANDLE));
+}
+
 } // namespace
 } // namespace pindrel

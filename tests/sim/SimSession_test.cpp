@@ -203,5 +203,52 @@ TEST_F(SimSessionTest, SharedViewsReachTheListViewOnlyOffNt) {
     }
 }
 
+// What the watcher's start-up relies on, as Windows does it (the native seam test holds Windows to
+// the same): OpenMutexW opens a mutex of that name and only one that exists, and a mutex that one
+// process holds keeps another's wait waiting; a message posted to a window waits in its queue, one
+// to HWND_BROADCAST reaches the top-level windows only, one to a window that is gone fails; a
+// registered message has one number for its name whatever its letter case.
+TEST_F(SimSessionTest, MutexesOpenedByNamePostedMessagesAndRegisteredOnes) {
+    SimSession& s = *session;
+    const Handle held = s.CreateMutexW(nullptr, 1, u"Local\\Held");
+    ASSERT_NE(held, Handle{0});
+    EXPECT_EQ(s.OpenMutexW(SYNCHRONIZE, 0, u"Local\\Other"), Handle{0});
+    EXPECT_EQ(s.GetLastError(), ERROR_FILE_NOT_FOUND);
+    s.AsOtherProcess([&] {
+        const Handle opened = s.OpenMutexW(SYNCHRONIZE, 0, u"Local\\Held");
+        ASSERT_NE(opened, Handle{0});
+        EXPECT_EQ(s.WaitForSingleObject(opened, 100), WAIT_TIMEOUT);
+        EXPECT_EQ(s.ReleaseMutex(opened), 0) << "not its owner";
+        EXPECT_EQ(s.CloseHandle(opened), 1);
+    });
+    EXPECT_EQ(s.ReleaseMutex(held), 1);
+    EXPECT_EQ(s.CloseHandle(held), 1);
+    EXPECT_EQ(s.OpenMutexW(SYNCHRONIZE, 0, u"Local\\Held"), Handle{0}) << "gone with its handles";
+
+    const SimShell shell = s.CreateShell();
+    const Hwnd other = s.CreateWindow("Other", Hwnd{0}, s.SelfProcess());
+    EXPECT_EQ(s.PostMessageA(other, WM_CLOSE, 1, 2), 1);
+    EXPECT_EQ(s.PostMessageA(HWND_BROADCAST, WM_DISPLAYCHANGE, 32, 0), 1);
+    const std::optional<SimMessage> first = s.TakePostedMessage(other);
+    ASSERT_TRUE(first);
+    EXPECT_EQ(std::make_tuple(first->message, first->wParam, first->lParam),
+              std::make_tuple(WM_CLOSE, WPARAM{1}, LPARAM{2}));
+    ASSERT_TRUE(s.TakePostedMessage(other));
+    EXPECT_FALSE(s.TakePostedMessage(other));
+    ASSERT_TRUE(s.TakePostedMessage(shell.progman));
+    EXPECT_FALSE(s.TakePostedMessage(shell.listView)) << "a child window";
+    s.DestroyWindow(other);
+    EXPECT_EQ(s.PostMessageA(other, WM_CLOSE, 0, 0), 0);
+    EXPECT_EQ(s.GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    EXPECT_TRUE(s.Faults().empty());
+    EXPECT_EQ(s.PostMessageA(Hwnd{0}, WM_CLOSE, 0, 0), 1);
+    EXPECT_EQ(s.Faults().size(), 1u) << "window 0 is the caller's own thread";
+
+    const UINT taskbar = s.RegisterWindowMessageA("TaskbarCreated");
+    EXPECT_GE(taskbar, 0xC000u);
+    EXPECT_EQ(s.RegisterWindowMessageA("taskbarcreated"), taskbar);
+    EXPECT_NE(s.RegisterWindowMessageA("Another"), taskbar);
+}
+
 } // namespace
 } // namespace pindrel::sim

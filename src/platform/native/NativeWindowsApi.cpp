@@ -123,6 +123,10 @@ BOOL NativeWindowsApi::ReleaseMutex(Handle mutex) {
     return ::ReleaseMutex(ToHandle(mutex));
 }
 
+Handle NativeWindowsApi::OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) {
+    return FromHandle(::OpenMutexW(desiredAccess, inheritHandle, Wide(name)));
+}
+
 BOOL NativeWindowsApi::GetVersionExA(OsVersionInfoA* info) {
     if (!info) {
         return ::GetVersionExA(nullptr);

@@ -26,6 +26,7 @@ class NativeWindowsApi : public WindowsApi {
                         const char16_t* name) override;
     DWORD WaitForSingleObject(Handle handle, DWORD milliseconds) override;
     BOOL ReleaseMutex(Handle mutex) override;
+    Handle OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) override;
 
     Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) override;
     RemoteAddr VirtualAllocEx(Handle process, RemoteAddr address, DWORD size, DWORD allocationType,

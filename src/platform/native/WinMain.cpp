@@ -1,9 +1,12 @@
-// pindrel.exe: the real window and the real Windows functions handed to the program's start-up.
+// pindrel.exe: the real window and the real Windows functions handed to the program's start-up, or
+// to the watcher's ("-w", "-q").
 #include "ProgramStart.h"
 #include "Utf.h"
+#include "WatcherStart.h"
 #include "platform/native/MainWindow.h"
 #include "platform/native/NativeRuntime.h"
 #include "platform/native/NativeWindowsApi.h"
+#include "platform/native/WatcherWindow.h"
 
 #include <commctrl.h>
 
@@ -40,10 +43,21 @@ class NativeProgramWindow final : public pindrel::ProgramWindow {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     pindrel::NativeWindowsApi api;
     pindrel::NativeRuntime runtime;
-    if (pindrel::IsSilentCommand(runtime.Command())) {
+    const std::string command = runtime.Command();
+    const bool watch = pindrel::IsWatchCommand(command);
+    const bool quit = pindrel::IsQuitCommand(command);
+    if (watch || quit || pindrel::IsSilentCommand(command)) {
         // Nor may Windows itself stop a silent run with a dialog (no disk in a drive, a crash
         // report): the run fails instead, and its status says so.
         ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX | SEM_NOGPFAULTERRORBOX);
+    }
+
+    if (quit) {
+        return pindrel::QuitWatcher(api);
+    }
+    if (watch) {
+        pindrel::WatcherWindow watcher(instance);
+        return pindrel::RunWatcher(api, runtime, watcher);
     }
 
     INITCOMMONCONTROLSEX commonControls{};

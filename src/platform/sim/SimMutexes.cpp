@@ -38,6 +38,21 @@ Handle SimMutexes::Create(BOOL initialOwner, const char16_t* name, DWORD& lastEr
     return handles_.Open(object);
 }
 
+Handle SimMutexes::Open(const char16_t* name, DWORD& lastError) {
+    lastError = ERROR_SUCCESS;
+    for (auto& [key, mutex] : mutexes_) {
+        if (name && *name && mutex.name == name) {
+            ++mutex.handles;
+            SimKernelObject object;
+            object.kind = SimKernelObject::Kind::Mutex;
+            object.mutex = key;
+            return handles_.Open(object);
+        }
+    }
+    lastError = ERROR_FILE_NOT_FOUND;
+    return Handle{0};
+}
+
 DWORD SimMutexes::Wait(Handle handle, DWORD milliseconds, DWORD& lastError) {
     const SimKernelObject* object = handles_.Mutex(handle);
     if (!object || object->holder != handles_.current) {

@@ -21,6 +21,8 @@ class SimMutexes {
 
     // CreateMutexW's result and its last error (ERROR_ALREADY_EXISTS when the name existed).
     Handle Create(BOOL initialOwner, const char16_t* name, DWORD& lastError);
+    // OpenMutexW: a handle to the mutex of that name, or 0 (ERROR_FILE_NOT_FOUND) when none exists.
+    Handle Open(const char16_t* name, DWORD& lastError);
     DWORD Wait(Handle handle, DWORD milliseconds, DWORD& lastError);
     BOOL Release(Handle handle, DWORD& lastError);
     // A mutex handle was closed; the mutex goes with its last handle.

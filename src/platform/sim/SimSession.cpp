@@ -128,6 +128,10 @@ std::uint64_t SimSession::NowMs() const {
     return impl_->clock.nowMs;
 }
 
+void SimSession::AdvanceClock(std::uint64_t ms) {
+    impl_->clock.Advance(ms);
+}
+
 std::vector<std::u16string> SimSession::MutexNames() const {
     return impl_->mutexes.Names();
 }
@@ -149,6 +153,12 @@ void SimSession::DestroyWindow(Hwnd window) {
 }
 bool SimSession::IsWindow(Hwnd window) const {
     return impl_->windows.Find(window) != nullptr;
+}
+std::optional<SimMessage> SimSession::TakePostedMessage(Hwnd window) {
+    return impl_->messages.Take(window);
+}
+UINT SimSession::RegisterWindowMessageA(const char* name) {
+    return impl_->messages.Register(name ? name : "");
 }
 
 SimShell SimSession::CreateShell(ShellShape shape, DWORD listViewStyle, int bits) {

@@ -17,6 +17,7 @@
 //    several top-level "WorkerW" windows; the list view answers the list-view messages the
 //    program sends, decoding the LVITEM of its own process's form from that process's memory;
 //    the shell view flips LVS_AUTOARRANGE on WM_COMMAND 0x7041;
+//  - posted messages, waiting in their window's queue, and registered window messages;
 //  - painting: WM_SETREDRAW turns a window's painting off and on, the list view repaints after
 //    each change while it is on, and InvalidateRect repaints a window whose painting is on;
 //  - user and computer names, the platform id, the screen metrics, the executable's path and the
@@ -28,15 +29,16 @@
 //
 // This class is a facade: each part of the simulation is its own small piece beside it
 // (SimWindows, SimMemory with SimAddressSpace, SimHandles, SimMappings, SimMutexes, SimListView,
-// SimFiles with SimPaths, SimProfile and SimIni, SimSystem, SimClock, SimCodePage, SimLog). Its
-// own code is in three files: the set-up and observation (SimSession.cpp), the WindowsApi calls
-// (SimSessionWindowsApi.cpp) and the Runtime (SimSessionRuntime.cpp).
+// SimFiles with SimPaths, SimProfile and SimIni, SimSystem, SimClock, SimCodePage, SimMessages,
+// SimLog). Its own code is in three files: the set-up and observation (SimSession.cpp), the
+// WindowsApi calls (SimSessionWindowsApi.cpp) and the Runtime (SimSessionRuntime.cpp).
 #pragma once
 
 #include "platform/Runtime.h"
 #include "platform/WindowsApi.h"
 #include "platform/sim/SimCodePage.h"
 #include "platform/sim/SimLog.h"
+#include "platform/sim/SimMessages.h"
 #include "platform/sim/SimShellCom.h"
 #include "platform/sim/SimWindows.h"
 
@@ -99,6 +101,8 @@ class SimSession : public WindowsApi, public Runtime {
     // The session's clock, in milliseconds: it moves on only when something waits (a mutex held
     // elsewhere, a window whose thread does not answer).
     std::uint64_t NowMs() const;
+    // Time passes: the clock moves on by `ms`.
+    void AdvanceClock(std::uint64_t ms);
     // Names of the named mutexes that exist.
     std::vector<std::u16string> MutexNames() const;
 
@@ -110,6 +114,10 @@ class SimSession : public WindowsApi, public Runtime {
     Hwnd CreateWindow(const std::string& className, Hwnd parent, Pid owner, DWORD style = 0);
     void DestroyWindow(Hwnd window);
     bool IsWindow(Hwnd window) const;
+    // The oldest message posted to the window (PostMessageA) and not yet taken.
+    std::optional<SimMessage> TakePostedMessage(Hwnd window);
+    // RegisterWindowMessageA: the session's number for the message of that name.
+    UINT RegisterWindowMessageA(const char* name);
     // Builds the shell in a new process of `bits` bits (0: the bitness of Windows).
     // `listViewStyle` is the list view's window style (its two lowest bits are the view;
     // LVS_AUTOARRANGE 0x100).
@@ -243,6 +251,7 @@ class SimSession : public WindowsApi, public Runtime {
                         const char16_t* name) override;
     DWORD WaitForSingleObject(Handle handle, DWORD milliseconds) override;
     BOOL ReleaseMutex(Handle mutex) override;
+    Handle OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) override;
     Handle OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) override;
     RemoteAddr VirtualAllocEx(Handle process, RemoteAddr address, DWORD size, DWORD allocationType,
                               DWORD protect) override;
@@ -276,6 +285,10 @@ class SimSession : public WindowsApi, public Runtime {
     Hwnd GetParent(Hwnd window) override;
     LRESULT SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam, UINT flags,
                                 UINT timeout, std::uintptr_t* result) override;
+    // HWND_BROADCAST posts to every top-level window, a message to the desktop's list view or shell
+    // view is handled when the shell's thread answers, one to any other window waits in its queue.
+    // Window 0 (the caller's own thread, which nothing here reads) is recorded as a fault; a window
+    // that is gone fails.
     BOOL PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) override;
     // Window 0 (every window on the screen) is recorded as a fault; a window that is gone fails.
     BOOL InvalidateRect(Hwnd window, const Rect* rect, BOOL erase) override;

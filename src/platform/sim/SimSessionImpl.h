@@ -8,6 +8,7 @@
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimMappings.h"
 #include "platform/sim/SimMemory.h"
+#include "platform/sim/SimMessages.h"
 #include "platform/sim/SimMutexes.h"
 #include "platform/sim/SimSession.h"
 #include "platform/sim/SimShellCom.h"
@@ -33,6 +34,7 @@ struct SimSession::Impl {
     SimMemory memory;
     SimMutexes mutexes{handles, clock};
     SimWindows windows;
+    SimMessages messages;
     SimListView shell{windows, memory, system, log};
     SimShellCom com{windows, shell, clock, log, kAnswerLimitMs};
     std::function<void(const SimCall&)> hook;

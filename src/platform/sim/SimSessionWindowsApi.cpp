@@ -62,6 +62,13 @@ BOOL SimSession::ReleaseMutex(Handle mutex) {
     return impl_->mutexes.Release(mutex, impl_->lastError);
 }
 
+Handle SimSession::OpenMutexW(DWORD desiredAccess, BOOL inheritHandle, const char16_t* name) {
+    (void)desiredAccess;
+    (void)inheritHandle;
+    impl_->log.Call("OpenMutexW", desiredAccess, 0, name ? Utf16ToUtf8(name) : std::string());
+    return impl_->mutexes.Open(name, impl_->lastError);
+}
+
 Handle SimSession::OpenProcess(DWORD desiredAccess, BOOL inheritHandle, Pid processId) {
     (void)inheritHandle;
     impl_->log.Call("OpenProcess", desiredAccess, static_cast<std::int64_t>(raw(processId)));
@@ -221,10 +228,26 @@ LRESULT SimSession::SendMessageTimeoutA(Hwnd window, UINT message, WPARAM wParam
 BOOL SimSession::PostMessageA(Hwnd window, UINT message, WPARAM wParam, LPARAM lParam) {
     impl_->log.Call(
         SimCall{"PostMessageA", window, message, wParam, static_cast<std::int64_t>(lParam), {}});
+    if (window == HWND_BROADCAST) {
+        for (Hwnd w = impl_->windows.Search(Hwnd{}, Hwnd{}, nullptr, nullptr); w != Hwnd{};
+             w = impl_->windows.Search(Hwnd{}, w, nullptr, nullptr))
+            impl_->messages.Post(SimMessage{w, message, wParam, lParam});
+        return 1;
+    }
+    if (raw(window) == 0) {
+        impl_->log.Fault("PostMessageA to window 0 posts to the caller's own thread");
+        return 1;
+    }
     SimWindow* w = impl_->windows.Find(window);
     if (!w) {
         impl_->lastError = ERROR_INVALID_WINDOW_HANDLE;
         return 0;
+    }
+    if (!w->IsListView() && !w->IsShellView()) {
+        // Any other window (the watcher's, a top-level one): the message waits in its queue until
+        // the window's loop takes it.
+        impl_->messages.Post(SimMessage{window, message, wParam, lParam});
+        return 1;
     }
     if (message >= 0x1000) {
         impl_->log.Fault("PostMessageA of a list-view request: its answer and its memory are lost");

@@ -1,22 +1,22 @@
-#include "platform/sim/HeadlessControls.h"
+#include "HiddenControls.h"
 
 #include <cstddef>
 
-namespace pindrel::sim {
+namespace pindrel {
 
-std::string HeadlessControls::GetText(TextBox box) {
+std::string HiddenControls::GetText(TextBox box) {
     return Text(box);
 }
 
-void HeadlessControls::SetText(TextBox box, const std::string& text) {
+void HiddenControls::SetText(TextBox box, const std::string& text) {
     Text(box) = text;
 }
 
-void HeadlessControls::ComboAddItem(const std::string& text) {
+void HiddenControls::ComboAddItem(const std::string& text) {
     comboItems.push_back(text);
 }
 
-bool HeadlessControls::ComboSelectText(const std::string& text) {
+bool HiddenControls::ComboSelectText(const std::string& text) {
     for (std::size_t i = 0; i < comboItems.size(); ++i) {
         if (comboItems[i] == text) {
             comboIndex = static_cast<int>(i);
@@ -27,30 +27,30 @@ bool HeadlessControls::ComboSelectText(const std::string& text) {
     return false;
 }
 
-int HeadlessControls::ComboListIndex() {
+int HiddenControls::ComboListIndex() {
     return comboIndex;
 }
 
-std::string HeadlessControls::ComboItemText(int index) {
+std::string HiddenControls::ComboItemText(int index) {
     if (index < 0 || static_cast<std::size_t>(index) >= comboItems.size())
         return "";
     return comboItems[static_cast<std::size_t>(index)];
 }
 
-void HeadlessControls::SetEnabled(Button button, bool isEnabled) {
+void HiddenControls::SetEnabled(Button button, bool isEnabled) {
     enabled[static_cast<std::size_t>(button)] = isEnabled;
 }
 
-bool HeadlessControls::IsEnabled(Button button) {
+bool HiddenControls::IsEnabled(Button button) {
     return enabled[static_cast<std::size_t>(button)];
 }
 
-void HeadlessControls::CloseWindow() {
+void HiddenControls::CloseWindow() {
     closed = true;
 }
 
-void HeadlessControls::ShowError(const std::string& message) {
+void HiddenControls::ShowError(const std::string& message) {
     errors.push_back(message);
 }
 
-} // namespace pindrel::sim
+} // namespace pindrel
