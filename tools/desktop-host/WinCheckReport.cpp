@@ -86,13 +86,15 @@ std::string ComboFields(HWND combo) {
         items += Escape(text);
     }
     const auto selected = static_cast<int>(SendMessageA(combo, CB_GETCURSEL, 0, 0));
-    COMBOBOXINFO info{};
-    info.cbSize = sizeof info;
-    GetComboBoxInfo(combo, &info);
+    // Its edit child, looked for among its children: GetComboBoxInfo would hand the combo box an
+    // address in this process, and Wine does not carry CB_GETCOMBOBOXINFO across processes, so
+    // the combo box would write the record into the checked program's memory at that address
+    // (its stack, where it overwrote a return address).
+    const HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr);
     return "items=" + items + "\tcount=" + std::to_string(count) +
            "\tselected=" + std::to_string(selected) +
            "\tdropped=" + std::to_string(SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0)) +
-           "\tcomboedit=" + Hex(info.hwndItem) + "\t";
+           "\tcomboedit=" + Hex(edit) + "\t";
 }
 
 // A descendant's line; its rectangle is given within the client area of the window itself.
