@@ -15,6 +15,7 @@
 #include "LayoutReference.h" // SplitLines, ParseLayoutLine: how the oracle reads the layout lines
 #include "ProgramState.h"
 #include "modPindrel.h"
+#include "platform/sim/SimMemory.h" // kMostProgramBits
 #include "platform/sim/SimSession.h"
 
 #include <algorithm>
@@ -173,7 +174,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else if ((flags & 0x02) != 0)
         session.SetWindowsBits(32);
     const bool windows64 = nt && (flags & 0x02) == 0;
-    session.SetProgramBits(windows64 && (flags & 0x04) == 0 ? 64 : 32);
+    // A 64-bit program where this build is one (the 32-bit build replays the corpus as the 32-bit
+    // program it is).
+    session.SetProgramBits(windows64 && (flags & 0x04) == 0 && sim::kMostProgramBits == 64 ? 64
+                                                                                           : 32);
     const sim::SimShell shell = session.CreateShell((flags & 0x20) != 0 ? sim::ShellShape::WorkerW
                                                                         : sim::ShellShape::Standard,
                                                     0, windows64 && (flags & 0x08) == 0 ? 64 : 32);

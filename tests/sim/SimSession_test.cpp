@@ -2,10 +2,12 @@
 // the program relies on it: a lenient sim would hide the program's faults. (Its window search is
 // pinned in DesktopLookup_test.cpp, its painting in PaintingHold_test.cpp.)
 #include "SimFixture.h"
+#include "platform/sim/SimMemory.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <stdexcept>
 #include <tuple>
 #include <vector>
 
@@ -94,6 +96,11 @@ TEST_F(SimSessionTest, ProcessesAnswerForTheirBitness) {
     for (const auto& c : scenes) {
         SimSession& s = NewSession();
         s.SetWindowsBits(c.windows);
+        if (c.program > kMostProgramBits) {
+            // A 32-bit build is never the 64-bit program, and the session says so.
+            EXPECT_THROW(s.SetProgramBits(c.program), std::invalid_argument);
+            continue;
+        }
         s.SetProgramBits(c.program);
         s.SetIsWow64ProcessMissing(c.missing != 0);
         s.SetQueryAccessRefused(c.queryRefused != 0);

@@ -53,6 +53,10 @@ void SimMemory::SetProgramBits(int bits) {
         throw std::invalid_argument("SimSession::SetProgramBits: no " + std::to_string(bits) +
                                     "-bit program on " + std::to_string(windowsBits_) +
                                     "-bit Windows");
+    if (bits > kMostProgramBits)
+        throw std::invalid_argument("SimSession::SetProgramBits: this build is a " +
+                                    std::to_string(kMostProgramBits) +
+                                    "-bit program; its addresses and LPARAMs cannot be 64-bit");
     programBits_ = bits;
     processes_.at(raw(kSelf)).SetBits(bits);
 }

@@ -17,6 +17,10 @@
 
 namespace pindrel::sim {
 
+// The widest program this build can play: its own pointer width (a 32-bit build holds a 64-bit
+// program's addresses in no LPARAM).
+constexpr int kMostProgramBits = sizeof(void*) == 8 ? 64 : 32;
+
 class SimMemory {
   public:
     SimMemory(const SimSystem& system, SimHandles& handles, SimMappings& mappings, SimLog& log,

@@ -20,8 +20,8 @@ int& DefaultBits() {
 } // namespace
 
 void SetDefaultProgramBits(int bits) {
-    if (bits != 32 && bits != 64)
-        throw std::invalid_argument("SetDefaultProgramBits: 32 or 64");
+    if ((bits != 32 && bits != 64) || bits > kMostProgramBits)
+        throw std::invalid_argument("SetDefaultProgramBits: 32, or 64 in a 64-bit build");
     DefaultBits() = bits;
 }
 

@@ -347,8 +347,8 @@ class SimSession : public WindowsApi, public Runtime {
     std::unique_ptr<Impl> impl_;
 };
 
-// The program bitness of every session made from now on (32 or 64); the unit tests run once as
-// each program.
+// The program bitness of every session made from now on (32 or 64, at most kMostProgramBits); the
+// unit tests run once as each program.
 void SetDefaultProgramBits(int bits);
 int DefaultProgramBits();
 

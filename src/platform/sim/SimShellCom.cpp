@@ -56,6 +56,14 @@ HRESULT SimShellCom::Enter(const char* method) {
     return S_OK;
 }
 
+HRESULT SimShellCom::EnterOn(ComObject object, std::initializer_list<ComInterface> interfaces,
+                             const char* method) {
+    const HRESULT entered = Enter(method);
+    if (entered != S_OK)
+        return entered;
+    return objects_.Use(object, interfaces, method) ? S_OK : E_FAIL;
+}
+
 SimWindow* SimShellCom::ListView() {
     return windows_.desktop ? windows_.Find(windows_.desktop->listView) : nullptr;
 }
@@ -148,11 +156,10 @@ HRESULT SimShellCom::FindWindowSW(ComObject shellWindows, std::int32_t csidl, st
                                   DWORD options, Hwnd* window, ComObject* dispatch) {
     *window = Hwnd{0};
     *dispatch = ComObject{0};
-    const HRESULT entered = Enter("IShellWindows_FindWindowSW");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(shellWindows, {ComInterface::ShellWindows}, "IShellWindows_FindWindowSW");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(shellWindows, {ComInterface::ShellWindows}, "IShellWindows_FindWindowSW"))
-        return E_FAIL;
     const bool shown = desktop == SimComDesktop::Shown && windows_.desktop &&
                        windows_.Find(windows_.desktop->defView);
     if (csidl != CSIDL_DESKTOP || swClass != SWC_DESKTOP ||
@@ -169,11 +176,10 @@ HRESULT SimShellCom::FindWindowSW(ComObject shellWindows, std::int32_t csidl, st
 HRESULT SimShellCom::QueryService(ComObject provider, ComService service, ComInterface iid,
                                   ComObject* object) {
     *object = ComObject{0};
-    const HRESULT entered = Enter("IServiceProvider_QueryService");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(provider, {ComInterface::ServiceProvider}, "IServiceProvider_QueryService");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(provider, {ComInterface::ServiceProvider}, "IServiceProvider_QueryService"))
-        return E_FAIL;
     if (service != ComService::TopLevelBrowser || iid != ComInterface::ShellBrowser)
         return E_NOINTERFACE;
     *object = objects_.Create(SimComKind::Browser, iid);
@@ -182,23 +188,21 @@ HRESULT SimShellCom::QueryService(ComObject provider, ComService service, ComInt
 
 HRESULT SimShellCom::QueryActiveShellView(ComObject browser, ComObject* view) {
     *view = ComObject{0};
-    const HRESULT entered = Enter("IShellBrowser_QueryActiveShellView");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(browser, {ComInterface::ShellBrowser}, "IShellBrowser_QueryActiveShellView");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(browser, {ComInterface::ShellBrowser}, "IShellBrowser_QueryActiveShellView"))
-        return E_FAIL;
     *view = objects_.Create(SimComKind::View, ComInterface::ShellView);
     return S_OK;
 }
 
 HRESULT SimShellCom::GetWindow(ComObject oleWindow, Hwnd* window) {
     *window = Hwnd{0};
-    const HRESULT entered = Enter("IOleWindow_GetWindow");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(oleWindow, {ComInterface::ShellView, ComInterface::ShellBrowser},
+                    "IOleWindow_GetWindow");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(oleWindow, {ComInterface::ShellView, ComInterface::ShellBrowser},
-                      "IOleWindow_GetWindow"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return S_OK; // a view with no window of its own
     if (!windows_.desktop || !windows_.Find(windows_.desktop->defView))
@@ -209,12 +213,10 @@ HRESULT SimShellCom::GetWindow(ComObject oleWindow, Hwnd* window) {
 
 HRESULT SimShellCom::ItemCount(ComObject view, UINT flags, std::int32_t* count) {
     *count = 0;
-    const HRESULT entered = Enter("IFolderView_ItemCount");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_ItemCount");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_ItemCount"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return S_OK;
     SimWindow* lv = ListView();
@@ -229,12 +231,10 @@ HRESULT SimShellCom::ItemCount(ComObject view, UINT flags, std::int32_t* count) 
 
 HRESULT SimShellCom::Item(ComObject view, std::int32_t index, ComItemId* id) {
     *id = ComItemId{0};
-    const HRESULT entered = Enter("IFolderView_Item");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_Item");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_Item"))
-        return E_FAIL;
     SimWindow* lv = ListView();
     if (desktop == SimComDesktop::Hollow || !lv)
         return lv ? E_INVALIDARG : RPC_E_DISCONNECTED;
@@ -246,12 +246,10 @@ HRESULT SimShellCom::Item(ComObject view, std::int32_t index, ComItemId* id) {
 
 HRESULT SimShellCom::GetFolder(ComObject view, ComInterface iid, ComObject* folder) {
     *folder = ComObject{0};
-    const HRESULT entered = Enter("IFolderView_GetFolder");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_GetFolder");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_GetFolder"))
-        return E_FAIL;
     if (iid != ComInterface::ShellFolder)
         return E_NOINTERFACE;
     *folder = objects_.Create(SimComKind::Folder, iid);
@@ -260,12 +258,10 @@ HRESULT SimShellCom::GetFolder(ComObject view, ComInterface iid, ComObject* fold
 
 HRESULT SimShellCom::GetItemPosition(ComObject view, ComItemId id, Point* point) {
     *point = Point{};
-    const HRESULT entered = Enter("IFolderView_GetItemPosition");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_GetItemPosition");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_GetItemPosition"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return E_NOTIMPL;
     const SimItem* item = ItemOf(id, "IFolderView_GetItemPosition");
@@ -279,12 +275,10 @@ HRESULT SimShellCom::GetItemPosition(ComObject view, ComItemId id, Point* point)
 // does with a move.
 HRESULT SimShellCom::SelectAndPositionItems(ComObject view, UINT count, const ComItemId* ids,
                                             const Point* points, DWORD flags) {
-    const HRESULT entered = Enter("IFolderView_SelectAndPositionItems");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_SelectAndPositionItems");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_SelectAndPositionItems"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return E_NOTIMPL;
     std::vector<SimItem*> items;
@@ -306,12 +300,10 @@ HRESULT SimShellCom::SelectAndPositionItems(ComObject view, UINT count, const Co
 
 HRESULT SimShellCom::GetCurrentViewMode(ComObject view, UINT* mode) {
     *mode = 0;
-    const HRESULT entered = Enter("IFolderView_GetCurrentViewMode");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_GetCurrentViewMode");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_GetCurrentViewMode"))
-        return E_FAIL;
     const SimWindow* lv = ListView();
     *mode = FVM_ICON;
     for (const auto& [fvm, code] : kModes) {
@@ -322,12 +314,10 @@ HRESULT SimShellCom::GetCurrentViewMode(ComObject view, UINT* mode) {
 }
 
 HRESULT SimShellCom::SetCurrentViewMode(ComObject view, UINT mode) {
-    const HRESULT entered = Enter("IFolderView_SetCurrentViewMode");
-    if (entered != S_OK)
+    if (const HRESULT entered = EnterOn(view, {ComInterface::FolderView, ComInterface::FolderView2},
+                                        "IFolderView_SetCurrentViewMode");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView, ComInterface::FolderView2},
-                      "IFolderView_SetCurrentViewMode"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return S_OK;
     SimWindow* lv = ListView();
@@ -344,11 +334,10 @@ HRESULT SimShellCom::SetCurrentViewMode(ComObject view, UINT mode) {
 
 HRESULT SimShellCom::GetCurrentFolderFlags(ComObject view, DWORD* flags) {
     *flags = 0;
-    const HRESULT entered = Enter("IFolderView2_GetCurrentFolderFlags");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(view, {ComInterface::FolderView2}, "IFolderView2_GetCurrentFolderFlags");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView2}, "IFolderView2_GetCurrentFolderFlags"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return E_NOTIMPL;
     const SimWindow* lv = ListView();
@@ -359,11 +348,10 @@ HRESULT SimShellCom::GetCurrentFolderFlags(ComObject view, DWORD* flags) {
 }
 
 HRESULT SimShellCom::SetCurrentFolderFlags(ComObject view, DWORD mask, DWORD flags) {
-    const HRESULT entered = Enter("IFolderView2_SetCurrentFolderFlags");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(view, {ComInterface::FolderView2}, "IFolderView2_SetCurrentFolderFlags");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(view, {ComInterface::FolderView2}, "IFolderView2_SetCurrentFolderFlags"))
-        return E_FAIL;
     if (desktop == SimComDesktop::Hollow)
         return E_NOTIMPL;
     SimWindow* lv = ListView();
@@ -380,11 +368,10 @@ HRESULT SimShellCom::SetCurrentFolderFlags(ComObject view, DWORD mask, DWORD fla
 HRESULT SimShellCom::GetDisplayNameOf(ComObject folder, ComItemId id, DWORD flags,
                                       std::u16string* name) {
     name->clear();
-    const HRESULT entered = Enter("IShellFolder_GetDisplayNameOf");
-    if (entered != S_OK)
+    if (const HRESULT entered =
+            EnterOn(folder, {ComInterface::ShellFolder}, "IShellFolder_GetDisplayNameOf");
+        entered != S_OK)
         return entered;
-    if (!objects_.Use(folder, {ComInterface::ShellFolder}, "IShellFolder_GetDisplayNameOf"))
-        return E_FAIL;
     (void)flags;
     const SimItem* item = ItemOf(id, "IShellFolder_GetDisplayNameOf");
     if (!item)

@@ -18,6 +18,7 @@
 #include "platform/sim/SimLog.h"
 #include "platform/sim/SimWindows.h"
 
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -78,6 +79,9 @@ class SimShellCom {
     // What stops a call before it reaches the object: COM not initialised, a failure the test
     // chose, a server gone or hung. S_OK when the call goes on.
     HRESULT Enter(const char* method);
+    // Enter, then the object must be alive and one of `interfaces` (a fault and E_FAIL if not).
+    HRESULT EnterOn(ComObject object, std::initializer_list<ComInterface> interfaces,
+                    const char* method);
     // The list view the folder view shows; nullptr once it is gone.
     SimWindow* ListView();
     // The item an id names, in the desktop's list view; nullptr when it is gone.
