@@ -25,8 +25,8 @@ Hwnd FindDesktopListView(WindowsApi& api);
 std::string TrimAtNul(const std::string& text);
 std::u16string TrimAtNul(const std::u16string& text);
 
-// The item count; 0 for window 0. Throws Failure naming the desktop window when the count is
-// negative or above kMostItems.
+// The item count. Throws Failure naming the desktop window when the count is negative or above
+// kMostItems, and DesktopRequest's failures (no answer; a window that is gone, window 0 too).
 std::int32_t GetItemCount(WindowsApi& api, Hwnd listView);
 // Moves an item. Throws Failure 6 "Overflow" (and sends nothing) when x + 65536 * y leaves the
 // signed 32-bit range.
